@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Kravix need,
+# but only those that are missing. Safe to run on every build.
+set -euo pipefail
+
+packages=(
+  # tool chain
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libgl-dev libzip-dev zlib1g-dev libdeflate-dev
+  libgtest-dev googletest libbenchmark-dev
+  # peer programs the tests compare against
+  zip unzip 7zip libarchive-tools arj arc lhasa nomarch sharutils python3
+  # display for window tests and screenshots
+  xvfb xauth x11-apps imagemagick
+  # file types and icons
+  shared-mime-info adwaita-icon-theme
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,13 @@
+#pragma once
+// Text decoding for entry names and comments of DOS-era archives.
+#include <string>
+#include <string_view>
+
+namespace kx {
+
+// Bytes in code page 437 (the German DOS archives' code page) to UTF-8.
+std::string Cp437ToUtf8(std::string_view bytes);
+
+bool IsValidUtf8(std::string_view s);
+
+}  // namespace kx

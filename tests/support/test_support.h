@@ -1,0 +1,43 @@
+#pragma once
+// Shared helpers for tests: temporary folders, files and running real programs
+// (the peers) without a shell.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kxtest {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system temporary folder, removed with everything in
+// it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+struct RunResult {
+  int exitCode = -1;   // -1 when the program could not be started or was killed
+  std::string output;  // standard output and standard error together
+};
+
+// Runs argv[0] (looked up in PATH) with the arguments, in cwd when given.
+// Fails the current test when the program is missing: peers are never optional.
+RunResult Run(const std::vector<std::string>& argv, const fs::path& cwd = {},
+              const std::vector<std::string>& extraEnv = {});
+
+void WriteFile(const fs::path& path, const std::string& content);
+std::string ReadFile(const fs::path& path);
+
+// Deterministic pseudo-random bytes (incompressible test data).
+std::string RandomBytes(std::size_t n, unsigned seed = 1);
+
+}  // namespace kxtest
