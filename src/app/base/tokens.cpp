@@ -1,4 +1,4 @@
-#include "app/text/tokens.h"
+#include "app/base/tokens.h"
 
 namespace kx {
 
