@@ -1,9 +1,25 @@
+// Kravix: the program's entry point.
 #include <QApplication>
-#include <QLabel>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/entry.h"
+#include "platform/headless.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kx::UsageText().toUtf8().constData(), stdout);
+    return 0;
+  }
+  kx::UseOffscreenWithoutDisplay();
   QApplication app(argc, argv);
-  QLabel label("Kravix");
-  label.show();
+  QApplication::setApplicationName("Kravix");
+  QApplication::setOrganizationName("Kravix");
+
+  QStringList args = QApplication::arguments();
+  args.removeFirst();
+  const kx::EntryOutcome outcome = kx::RunEntryRoutine(args);
+  if (!outcome.runEventLoop) return outcome.exitCode;
   return app.exec();
 }

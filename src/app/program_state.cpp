@@ -1,0 +1,10 @@
+#include "app/program_state.h"
+
+namespace kx {
+
+ProgramWideState& ProgramState() {
+  static ProgramWideState state;
+  return state;
+}
+
+}  // namespace kx
