@@ -46,8 +46,15 @@ RunResult Run(const std::vector<std::string>& argv, const fs::path& cwd,
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
 
+  // Extra variables replace inherited ones of the same name.
+  auto nameOf = [](const std::string& e) { return e.substr(0, e.find('=')); };
   std::vector<std::string> envStore;
-  for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    const std::string entry(*e);
+    bool replaced = false;
+    for (const auto& x : extraEnv) replaced = replaced || nameOf(x) == nameOf(entry);
+    if (!replaced) envStore.push_back(entry);
+  }
   for (const auto& e : extraEnv) envStore.push_back(e);
   std::vector<char*> envp;
   for (auto& e : envStore) envp.push_back(e.data());
