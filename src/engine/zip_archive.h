@@ -1,0 +1,79 @@
+#pragma once
+// ZipArchiveReader: a ZIP archive opened for reading, a single file or a
+// split set (name.001, name.002, ...), with its entry table decoded and
+// checked once, so that listing, testing and extracting all see the same
+// names and the same verdicts.
+//
+// Open does, in this order:
+//   - finishes a comment change an earlier crash left half done;
+//   - opens the file (or the split set, asking through zip.Prompt kind 1 for a
+//     missing volume) read-only with libzip;
+//   - decodes every name (UTF-8 when flagged and valid, else code page 437),
+//     cleans it with CleanEntryName and keeps the verdict per entry;
+//   - when checkSafety is set, refuses the archive (rc::ArchiveError) if
+//     entries' data overlap or run past the end, or two entries share a
+//     cleaned name; problem() then says which entry or volume.
+// Entries whose names are refused stay in the table with clean.usable() false.
+//
+// Ownership: the reader owns the zip_t and the split set; handle() is valid
+// until the reader is destroyed. One reader serves one thread; a second
+// thread opens its own reader on the same path.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zip.h>
+
+#include "engine/entry.h"
+#include "engine/kxzip.h"
+#include "engine/result_codes.h"
+#include "engine/safe_paths.h"
+
+namespace kx {
+
+class SplitSet;
+
+struct ZipEntryRecord {
+  zip_uint64_t index = 0;        // libzip's index
+  EntryInfo info;                // as listing shows it (info.name is the decoded name)
+  std::string rawName;           // the stored name bytes
+  CleanName clean;               // the path extraction may write, or the refusal
+  std::uint32_t unixMode = 0;    // st_mode bits when made on Unix, else 0
+  bool isSymlink = false;
+  std::uint16_t encryptionMethod = 0;  // ZIP_EM_NONE, ZIP_EM_TRAD_PKWARE, ZIP_EM_AES_*
+  std::uint64_t dataOffset = 0;  // local header offset
+};
+
+class ZipArchiveReader {
+ public:
+  ZipArchiveReader();
+  ~ZipArchiveReader();
+  ZipArchiveReader(const ZipArchiveReader&) = delete;
+  ZipArchiveReader& operator=(const ZipArchiveReader&) = delete;
+
+  // Opens zip.ZipFile; prompts go to zip.Prompt (may be empty: then a
+  // missing volume ends the open with an error).
+  Result Open(KxZip& zip, bool checkSafety);
+
+  zip_t* handle() const { return za_; }
+  const std::vector<ZipEntryRecord>& entries() const { return entries_; }
+  const std::string& comment() const { return comment_; }   // UTF-8
+  bool isSplitSet() const { return split_ != nullptr; }
+  // What an error of Open is about: an entry name or a volume's path.
+  const std::string& problem() const { return problem_; }
+
+ private:
+  zip_t* za_ = nullptr;
+  std::unique_ptr<SplitSet> split_;
+  std::vector<ZipEntryRecord> entries_;
+  std::string comment_;
+  std::string problem_;
+};
+
+// True when an entry name matches one of the patterns ("*", "?" wildcards;
+// "*.*" and an empty list match all). Patterns without "/" match the last
+// component too, so "*.txt" finds docs/a.txt.
+bool MatchesFileSpec(const std::string& entryName, const std::vector<std::string>& patterns);
+
+}  // namespace kx

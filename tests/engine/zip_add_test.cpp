@@ -1,0 +1,405 @@
+// Action 2 against the peers: what we write must pass unzip, 7zz and Python,
+// with the names, sizes, times and contents of the files; each option changes
+// the result in a way a test can see.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <zlib.h>
+
+#include "engine/cancel.h"
+#include "engine/kx_functions.h"
+#include "engine/operations.h"
+#include "support/test_support.h"
+
+namespace kxwt {  // zip_write_peers.cpp
+namespace fs = std::filesystem;
+struct PyEntry {
+  std::string name;
+  std::uint64_t size = 0, packed = 0;
+  std::uint32_t crc = 0;
+  std::string time;
+  int method = -1;
+  bool utf8 = false, encrypted = false;
+  unsigned unixMode = 0;
+  bool unixTime = false;
+};
+std::vector<PyEntry> PyEntries(const fs::path& archive, std::string* comment);
+std::vector<std::string> PyNames(const fs::path& archive);
+bool UnzipTestOk(const fs::path& archive);
+bool SevenZipTestOk(const fs::path& archive, const std::string& password);
+std::string DosTimeText(std::time_t t);
+void SetMtime(const fs::path& path, std::time_t t);
+std::time_t Mtime(const fs::path& path);
+std::vector<std::string> Leftovers(const fs::path& folder);
+}  // namespace kxwt
+
+namespace {
+
+using kxtest::ReadFile;
+using kxtest::TempDir;
+using kxtest::WriteFile;
+namespace fs = std::filesystem;
+
+std::uint32_t Crc(const std::string& s) {
+  return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+}
+
+std::string Text(std::size_t n, unsigned seed = 3) {
+  std::string s;
+  unsigned x = seed;
+  while (s.size() < n) {
+    x = x * 1103515245 + 12345;
+    s += "Zeile " + std::to_string((x >> 16) % 1000) + " der Datei mit etwas Text\n";
+  }
+  s.resize(n);
+  return s;
+}
+
+void AddJob(kx::KxZip& zip, const fs::path& archive, const std::string& request) {
+  zip.ZipFile = archive.string();
+  zip.FileSpec = request;
+}
+
+// docs/a.txt, docs/sub/b.bin, docs/leer.txt, docs/Grüße.txt
+void MakeDocs(const fs::path& root) {
+  WriteFile(root / "docs/a.txt", Text(5000));
+  WriteFile(root / "docs/sub/b.bin", kxtest::RandomBytes(70000));
+  WriteFile(root / "docs/leer.txt", "");
+  WriteFile(root / "docs/Grüße.txt", "Grüße aus Köln\n");
+  fs::permissions(root / "docs/a.txt", fs::perms(0640));
+}
+
+TEST(ZipAdd, NewArchivePassesEveryPeerWithNamesSizesTimesAndContents) {
+  TempDir dir;
+  MakeDocs(dir.path());
+  kxwt::SetMtime(dir / "docs/a.txt", 1262347200 + 7);  // an odd second: stored rounded down
+  kx::KxZip zip;
+  AddJob(zip, dir / "neu.zip", (dir / "docs").string());
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+
+  EXPECT_TRUE(kxwt::UnzipTestOk(dir / "neu.zip"));
+  EXPECT_TRUE(kxwt::SevenZipTestOk(dir / "neu.zip", ""));
+  const auto entries = kxwt::PyEntries(dir / "neu.zip", nullptr);
+  std::vector<std::string> names;
+  for (const auto& e : entries) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/Grüße.txt", "docs/a.txt", "docs/leer.txt", "docs/sub/",
+                                             "docs/sub/b.bin"}));
+  for (const auto& e : entries) {
+    if (e.name.back() == '/') continue;
+    const fs::path file = dir / e.name;
+    const std::string content = ReadFile(file);
+    EXPECT_EQ(e.size, content.size()) << e.name;
+    EXPECT_EQ(e.crc, Crc(content)) << e.name;
+    EXPECT_EQ(e.time, kxwt::DosTimeText(kxwt::Mtime(file))) << e.name;
+    EXPECT_EQ(e.utf8, e.name == "docs/Grüße.txt") << e.name;
+    EXPECT_EQ(e.unixMode, static_cast<unsigned>(fs::status(file).permissions()) | 0100000u) << e.name;
+    EXPECT_TRUE(e.unixTime) << e.name;
+  }
+  // Incompressible and empty files are stored, text is deflated.
+  for (const auto& e : entries) {
+    if (e.name == "docs/sub/b.bin" || e.name == "docs/leer.txt") EXPECT_EQ(e.method, 0) << e.name;
+    if (e.name == "docs/a.txt") EXPECT_EQ(e.method, 8);
+  }
+  TempDir out;
+  ASSERT_EQ(kxtest::Run({"unzip", "-q", (dir / "neu.zip").string(), "-d", out.path().string()}).exitCode, 0);
+  EXPECT_EQ(ReadFile(out / "docs/sub/b.bin"), ReadFile(dir / "docs/sub/b.bin"));
+  EXPECT_EQ(ReadFile(out / "docs/Grüße.txt"), "Grüße aus Köln\n");
+  EXPECT_TRUE(kxwt::Leftovers(dir.path()).empty());
+}
+
+struct StorePathsRow {
+  std::int16_t storePaths;
+  std::vector<std::string> names;  // "<abs>" stands for the temp folder without the root
+};
+
+class ZipAddStorePaths : public ::testing::TestWithParam<StorePathsRow> {};
+
+TEST_P(ZipAddStorePaths, StoresNamesAsTheOptionSays) {
+  TempDir dir;
+  WriteFile(dir / "docs/a.txt", "a");
+  WriteFile(dir / "docs/sub/b.txt", "b");
+  kx::KxZip zip;
+  AddJob(zip, dir / "p.zip", (dir / "docs").string());
+  zip.StorePaths = GetParam().storePaths;
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  const std::string abs = dir.path().relative_path().generic_string();
+  std::vector<std::string> expected;
+  for (auto n : GetParam().names) {
+    if (n.rfind("<abs>", 0) == 0) n = abs + n.substr(5);
+    expected.push_back(n);
+  }
+  auto got = kxwt::PyNames(dir / "p.zip");
+  std::sort(got.begin(), got.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(got, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZipAddStorePaths,
+    ::testing::Values(StorePathsRow{0, {"a.txt", "b.txt"}},
+                      StorePathsRow{1, {"<abs>/docs/", "<abs>/docs/a.txt", "<abs>/docs/sub/", "<abs>/docs/sub/b.txt"}},
+                      StorePathsRow{2, {"docs/", "docs/a.txt", "docs/sub/", "docs/sub/b.txt"}}));
+
+TEST(ZipAdd, DroppedFolderPatternStoresPathsBelowItsParent) {
+  TempDir dir;
+  WriteFile(dir / "docs/a.txt", "a");
+  WriteFile(dir / "docs/sub/b.txt", "b");
+  kx::KxZip zip;
+  AddJob(zip, dir / "d.zip", (dir / "docs").string() + "/*.*");
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_EQ(kxwt::PyNames(dir / "d.zip"), (std::vector<std::string>{"docs/a.txt", "docs/sub/", "docs/sub/b.txt"}));
+}
+
+TEST(ZipAdd, RecurseDecidesWhetherPatternsReachSubfolders) {
+  for (const bool recurse : {true, false}) {
+    TempDir dir;
+    WriteFile(dir / "src/x.c", "x");
+    WriteFile(dir / "src/y.h", "y");
+    WriteFile(dir / "src/lib/z.c", "z");
+    kx::KxZip zip;
+  AddJob(zip, dir / "r.zip", "\"" + (dir / "src").string() + "/*.c\"");
+    zip.Recurse = recurse;
+    ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+    const std::vector<std::string> expected =
+        recurse ? std::vector<std::string>{"src/lib/z.c", "src/x.c"} : std::vector<std::string>{"src/x.c"};
+    EXPECT_EQ(kxwt::PyNames(dir / "r.zip"), expected);
+  }
+}
+
+TEST(ZipAdd, ShortNamesWhenLongNamesIsOff) {
+  TempDir dir;
+  WriteFile(dir / "Ordner mit Namen/Langer Dateiname.html", "1");
+  WriteFile(dir / "Ordner mit Namen/Langer Dateiname B.html", "2");
+  WriteFile(dir / "Ordner mit Namen/kurz.txt", "3");
+  kx::KxZip zip;
+  AddJob(zip, dir / "s.zip", "\"" + (dir / "Ordner mit Namen").string() + "\"");
+  zip.LongNames = false;
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_EQ(kxwt::PyNames(dir / "s.zip"),
+            (std::vector<std::string>{"ORDNERMI/", "ORDNERMI/LANGERDA.HTM", "ORDNERMI/LANGER~1.HTM", "ORDNERMI/KURZ.TXT"}));
+}
+
+TEST(ZipAdd, LevelsGiveSmallerArchivesAndOptimalIsNoLargerThanZip6) {
+  TempDir dir;
+  // Real C text: the system's own headers, about 2 MB of them.
+  std::string text;
+  for (const auto& e : fs::directory_iterator("/usr/include")) {
+    if (e.is_regular_file() && e.path().extension() == ".h" && text.size() < (2u << 20)) text += ReadFile(e.path());
+  }
+  ASSERT_GT(text.size(), 500000u);
+  WriteFile(dir / "t.txt", text);
+  std::uint64_t sizes[5] = {};
+  for (std::int16_t level = 1; level <= 4; ++level) {
+    const fs::path archive = dir / ("l" + std::to_string(level) + ".zip");
+    kx::KxZip zip;
+  AddJob(zip, archive, (dir / "t.txt").string());
+    zip.CompressionLevel = level;
+    ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+    sizes[level] = fs::file_size(archive);
+  }
+  EXPECT_GT(sizes[1], sizes[2]);
+  EXPECT_GT(sizes[2], sizes[3]);
+  EXPECT_GT(sizes[3], sizes[4]);
+  ASSERT_EQ(kxtest::Run({"zip", "-6", "-q", "-j", (dir / "ref.zip").string(), (dir / "t.txt").string()}).exitCode, 0);
+  EXPECT_LE(sizes[3], fs::file_size(dir / "ref.zip"));
+}
+
+TEST(ZipAdd, CompareReplacesOnlyEntriesWhoseFileIsNewer) {
+  TempDir dir;
+  WriteFile(dir / "alt.txt", "alt");
+  WriteFile(dir / "neu.txt", "neu");
+  kxwt::SetMtime(dir / "alt.txt", 1500000000);
+  kxwt::SetMtime(dir / "neu.txt", 1500000000);
+  kx::KxZip zip;
+  AddJob(zip, dir / "c.zip", (dir / "alt.txt").string() + " " + (dir / "neu.txt").string());
+  zip.StorePaths = 0;
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  // Both change on disk; only neu.txt gets a newer time (1 s is within the DOS granularity for alt.txt).
+  WriteFile(dir / "alt.txt", "alt geändert");
+  WriteFile(dir / "neu.txt", "neu geändert");
+  kxwt::SetMtime(dir / "alt.txt", 1500000001);
+  kxwt::SetMtime(dir / "neu.txt", 1500000100);
+  WriteFile(dir / "dazu.txt", "dazu");
+  zip.FileSpec += " " + (dir / "dazu.txt").string();
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  std::map<std::string, std::uint32_t> crcs;
+  for (const auto& e : kxwt::PyEntries(dir / "c.zip", nullptr)) crcs[e.name] = e.crc;
+  EXPECT_EQ(crcs["alt.txt"], Crc("alt"));
+  EXPECT_EQ(crcs["neu.txt"], Crc("neu geändert"));
+  EXPECT_EQ(crcs["dazu.txt"], Crc("dazu"));
+  EXPECT_TRUE(kxwt::UnzipTestOk(dir / "c.zip"));
+}
+
+TEST(ZipAdd, MoveFilesDeletesOnlyTheFilesStored) {
+  TempDir dir;
+  WriteFile(dir / "schon.txt", "schon drin");
+  kx::KxZip first;
+  AddJob(first, dir / "m.zip", (dir / "schon.txt").string());
+  ASSERT_EQ(kx::AddFiles(first), kx::rc::Ok);
+  WriteFile(dir / "neu.txt", "neu");
+  kx::KxZip zip;
+  AddJob(zip, dir / "m.zip", (dir / "schon.txt").string() + " " + (dir / "neu.txt").string());
+  zip.MoveFiles = true;
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_FALSE(fs::exists(dir / "neu.txt"));
+  EXPECT_TRUE(fs::exists(dir / "schon.txt"));  // up to date, so not stored this time
+  EXPECT_EQ(kxwt::PyNames(dir / "m.zip"), (std::vector<std::string>{"schon.txt", "neu.txt"}));
+}
+
+TEST(ZipAdd, MoveFilesKeepsEverythingWhenTheAddFails) {
+  TempDir dir;
+  WriteFile(dir / "a.txt", "a");
+  WriteFile(dir / "kein.zip", "this is not a zip archive at all, just text");
+  kx::KxZip zip;
+  AddJob(zip, dir / "kein.zip", (dir / "a.txt").string());
+  zip.MoveFiles = true;
+  EXPECT_NE(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_TRUE(fs::exists(dir / "a.txt"));
+  EXPECT_EQ(ReadFile(dir / "kein.zip"), "this is not a zip archive at all, just text");
+}
+
+TEST(ZipAdd, ArchiveDateModes) {
+  const std::time_t older = 1000000000, newest = 1300000000;
+  for (std::int16_t mode = 0; mode <= 2; ++mode) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "a");
+    kxwt::SetMtime(dir / "a.txt", newest - 100);
+    kx::KxZip zip;
+  AddJob(zip, dir / "t.zip", (dir / "a.txt").string());
+    ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+    kxwt::SetMtime(dir / "t.zip", older);
+    WriteFile(dir / "b.txt", "b");
+    kxwt::SetMtime(dir / "b.txt", newest);
+    zip.FileSpec = (dir / "b.txt").string();
+    zip.ArchiveDateMode = mode;
+    const std::time_t start = std::time(nullptr);
+    ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+    const std::time_t t = kxwt::Mtime(dir / "t.zip");
+    if (mode == 0) EXPECT_GE(t, start - 1) << "mode 0";
+    if (mode == 1) EXPECT_EQ(t, older) << "mode 1";
+    if (mode == 2) EXPECT_EQ(t, newest) << "mode 2";
+  }
+}
+
+TEST(ZipAdd, PasswordEncryptsWithAesThat7zzOpens) {
+  TempDir dir;
+  WriteFile(dir / "geheim.txt", Text(20000));
+  kx::KxZip zip;
+  AddJob(zip, dir / "aes.zip", (dir / "geheim.txt").string());
+  zip.Password = "Sesam";
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_TRUE(kxwt::SevenZipTestOk(dir / "aes.zip", "Sesam"));
+  EXPECT_FALSE(kxwt::SevenZipTestOk(dir / "aes.zip", "falsch"));
+  const auto entries = kxwt::PyEntries(dir / "aes.zip", nullptr);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_TRUE(entries[0].encrypted);
+  EXPECT_EQ(entries[0].method, 99);  // the AES marker method
+  const auto run = kxtest::Run({"7zz", "x", "-so", "-pSesam", (dir / "aes.zip").string()});
+  EXPECT_NE(run.output.find(Text(20000)), std::string::npos);
+}
+
+TEST(ZipAdd, ProgressNamesEveryEntryAndEndsAtHundred) {
+  TempDir dir;
+  for (int i = 0; i < 5; ++i) WriteFile(dir / ("f" + std::to_string(i) + ".txt"), Text(1000 + i * 50000));
+  kx::KxZip zip;
+  AddJob(zip, dir / "p.zip", (dir / "*.txt").string());
+  std::vector<std::string> names;
+  std::vector<int> percents;
+  zip.Progress = [&](kx::ProgressEvent& ev) {
+    EXPECT_EQ(ev.Operation, kx::action::Add);
+    if (names.empty() || names.back() != ev.FileName) names.push_back(ev.FileName);
+    percents.push_back(ev.Percent);
+  };
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  // A pattern's folder is the thing named, so its name stays in front.
+  const std::string folder = dir.path().filename().string() + "/";
+  EXPECT_EQ(names, (std::vector<std::string>{folder + "f0.txt", folder + "f1.txt", folder + "f2.txt", folder + "f3.txt",
+                                             folder + "f4.txt"}));
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  EXPECT_EQ(percents.back(), 100);
+}
+
+TEST(ZipAdd, LargeFileIsStreamedAndIntact) {
+  TempDir dir;
+  std::string big = Text(40u << 20, 5);
+  WriteFile(dir / "gross.txt", big);
+  kx::KxZip zip;
+  AddJob(zip, dir / "g.zip", (dir / "gross.txt").string());
+  zip.StorePaths = 0;
+  // Cancelled halfway through the one big entry: no archive appears.
+  zip.Progress = [](kx::ProgressEvent& ev) {
+    if (ev.Percent >= 50) KxCancel();
+  };
+  EXPECT_EQ(kx::AddFiles(zip), kx::rc::Cancelled);
+  EXPECT_FALSE(fs::exists(dir / "g.zip"));
+  EXPECT_TRUE(kxwt::Leftovers(dir.path()).empty());
+  int events = 0;
+  zip.Progress = [&](kx::ProgressEvent& ev) { events += ev.FileName == "gross.txt"; };
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_GE(events, 20);  // within the entry, not just at its start and end
+  const auto entries = kxwt::PyEntries(dir / "g.zip", nullptr);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].size, big.size());
+  EXPECT_EQ(entries[0].crc, Crc(big));
+  EXPECT_LT(entries[0].packed, big.size() / 2);
+}
+
+TEST(ZipAdd, SymbolicLinksToFilesAreFollowedLinksToFoldersAreNot) {
+  TempDir dir;
+  WriteFile(dir / "ziel.txt", "Inhalt des Ziels");
+  WriteFile(dir / "anderswo/x.txt", "x");
+  WriteFile(dir / "d/echt.txt", "echt");
+  fs::create_symlink(dir / "ziel.txt", dir / "d/verweis.txt");
+  fs::create_directory_symlink(dir / "anderswo", dir / "d/ordnerverweis");
+  kx::KxZip zip;
+  AddJob(zip, dir / "l.zip", (dir / "d").string());
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  std::map<std::string, kxwt::PyEntry> byName;
+  for (const auto& e : kxwt::PyEntries(dir / "l.zip", nullptr)) byName[e.name] = e;
+  EXPECT_EQ(byName.size(), 3u);  // d/, d/echt.txt, d/verweis.txt
+  ASSERT_TRUE(byName.count("d/verweis.txt"));
+  EXPECT_EQ(byName["d/verweis.txt"].crc, Crc("Inhalt des Ziels"));
+  EXPECT_FALSE(byName.count("d/ordnerverweis/x.txt"));
+}
+
+TEST(ZipAdd, QuickZipTakesItsSwitches) {
+  TempDir dir;
+  WriteFile(dir / "q/eins.txt", Text(3000));
+  WriteFile(dir / "q/unter/zwei.txt", Text(3000, 9));
+  ASSERT_EQ(KxQZip((dir / "qs.zip").string(), (dir / "q").string() + "/*.txt", "-r -sgeheim"), kx::rc::Ok);
+  const auto entries = kxwt::PyEntries(dir / "qs.zip", nullptr);
+  ASSERT_EQ(entries.size(), 2u);  // -r reached the subfolder
+  EXPECT_TRUE(entries[0].encrypted);
+  EXPECT_TRUE(kxwt::SevenZipTestOk(dir / "qs.zip", "geheim"));
+}
+
+TEST(ZipAdd, MissingFileGivesFileNotFoundAndNoArchive) {
+  TempDir dir;
+  kx::KxZip zip;
+  AddJob(zip, dir / "x.zip", (dir / "fehlt.txt").string());
+  EXPECT_EQ(kx::AddFiles(zip), kx::rc::FileNotFound);
+  EXPECT_FALSE(fs::exists(dir / "x.zip"));
+}
+
+TEST(ZipAdd, TheArchiveNeverContainsItself) {
+  TempDir dir;
+  WriteFile(dir / "a.txt", "a");
+  kx::KxZip zip;
+  AddJob(zip, dir / "selbst.zip", (dir / "*.*").string());
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  WriteFile(dir / "b.txt", "b");
+  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
+  const std::string folder = dir.path().filename().string() + "/";
+  EXPECT_EQ(kxwt::PyNames(dir / "selbst.zip"), (std::vector<std::string>{folder + "a.txt", folder + "b.txt"}));
+}
+
+TEST(ZipAdd, QuickZipCreatesTheArchive) {
+  TempDir dir;
+  WriteFile(dir / "q/eins.txt", "1");
+  WriteFile(dir / "q/zwei.txt", "2");
+  ASSERT_EQ(KxQZip((dir / "q.zip").string(), (dir / "q").string() + "/*.txt", ""), kx::rc::Ok);
+  EXPECT_EQ(kxwt::PyNames(dir / "q.zip"), (std::vector<std::string>{"q/eins.txt", "q/zwei.txt"}));
+  EXPECT_TRUE(kxwt::UnzipTestOk(dir / "q.zip"));
+}
+
+}  // namespace
