@@ -25,6 +25,7 @@
 
 #include <zip.h>
 
+#include "engine/byte_source.h"
 #include "engine/entry.h"
 #include "engine/kxzip.h"
 #include "engine/result_codes.h"
@@ -64,6 +65,11 @@ class ZipArchiveReader {
   const std::string& problem() const { return problem_; }
 
  private:
+  // Parses the directory from src, opens libzip on the same bytes and builds
+  // the entry table; path_ is the single file's path (unused for split sets).
+  Result Load(const ByteSource& src, bool checkSafety);
+
+  std::string path_;
   zip_t* za_ = nullptr;
   std::unique_ptr<SplitSet> split_;
   std::vector<ZipEntryRecord> entries_;
