@@ -12,7 +12,7 @@ packages=(
   # peer programs the tests compare against
   zip unzip 7zip libarchive-tools arj arc lhasa nomarch sharutils python3
   # display for window tests and screenshots
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick openbox
   # file types and icons
   shared-mime-info adwaita-icon-theme
 )

@@ -16,7 +16,7 @@ class CommandLine : public ::testing::Test {
  protected:
   RunResult kravix(std::vector<std::string> args) {
     args.insert(args.begin(), kProgram);
-    return Run(args, dir_.path(),
+    return kxtest::Run(args, dir_.path(),
                {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=",
                 "XDG_CONFIG_HOME=" + (dir_.path() / "config").string(),
                 "XDG_DATA_HOME=" + (dir_.path() / "data").string()});
@@ -27,7 +27,7 @@ class CommandLine : public ::testing::Test {
   void makeArchive() {
     kxtest::WriteFile(path("src/a.txt"), "Inhalt A\n");
     kxtest::WriteFile(path("src/sub/b.txt"), "Inhalt B\n");
-    ASSERT_EQ(Run({"zip", "-q", "-r", "../a.zip", "a.txt", "sub"}, path("src")).exitCode, 0);
+    ASSERT_EQ(kxtest::Run({"zip", "-q", "-r", "../a.zip", "a.txt", "sub"}, path("src")).exitCode, 0);
   }
 
   kxtest::TempDir dir_;
@@ -101,7 +101,7 @@ TEST_F(CommandLine, ZipCreatesAnArchiveThePeersAccept) {
   kxtest::WriteFile(path("daten/zwei.txt"), "zwei\n");
   const RunResult r = kravix({"neu.zip", "/zip", "daten/*.txt"});
   ASSERT_EQ(r.exitCode, 0) << r.output;
-  const RunResult test = Run({"unzip", "-t", path("neu.zip").string()});
+  const RunResult test = kxtest::Run({"unzip", "-t", path("neu.zip").string()});
   EXPECT_EQ(test.exitCode, 0) << test.output;
   EXPECT_NE(test.output.find("eins.txt"), std::string::npos);
   EXPECT_NE(test.output.find("zwei.txt"), std::string::npos);

@@ -1,5 +1,6 @@
 #include "ui/message_dialog.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
