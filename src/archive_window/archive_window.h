@@ -1,28 +1,117 @@
 #pragma once
-// frmDosShell, the archive window: for now the program's main window with the
-// entry names of the listed archive and the status line. It lives for the
-// whole run once shown; user-interface thread only.
+// frmDosShell, the archive window: the program's main window. It owns the
+// engine control KxZip1, the entry list ListView1, the menu tree, the
+// toolbar and the status bar. It is created once, lives for the whole run,
+// and everything in it runs on the user-interface thread.
+//
+// The class is split by concern over several files:
+//   archive_window.cpp   controls, loading, layout, closing, window state
+//   listing.cpp          viewzip, NoFilesInZip, archivlistcount, command state
+//   recent_archives.cpp  the four recent archives, "Öffnen...", reopening
+//   commands.cpp         view mode, sorting, bars, colour, font, select all
 #include <QMainWindow>
 #include <QString>
 
-class QListWidget;
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "engine/kxzip.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
 
 namespace kx {
+
+class EntryListView;
+
+// The columns of the command-state table: which commands an archive allows.
+enum class CommandColumn { Zip, MultiVolume, Packer, WriteProtected, NoEntries };
 
 class ArchiveWindow : public QMainWindow {
   Q_OBJECT
  public:
   explicit ArchiveWindow(QWidget* parent = nullptr);
+  ~ArchiveWindow() override;
 
+  // Loading: restores the stored look, registers what the key store holds,
+  // sets the program-wide defaults and shows the window. A step that fails
+  // is skipped; the last pending error is reported at the end.
+  void Form_Load();
+  // Closing: stores the look and the recent archives.
+  void Form_QueryUnload();
+  // Places list and drop zone inside the window, unless it is narrower than
+  // 6480 twips.
+  void Form_Resize();
+
+  // --- listing (listing.cpp)
+  void viewzip(const QString& archive);
+  void NoFilesInZip();
+  void archivlistcount();
+  void mnuarchivschliessen_Click();
+
+  // --- recent archives (recent_archives.cpp)
+  void AddRecentArchive(const QString& path);
+  void RestoreRecentArchives();
+  void StoreRecentArchives();
+  // Path of entry i (1..4); empty when not in use.
+  QString RecentArchive(int i) const;
+  void mnuoeffnen_Click();
+  void mnudbmru_Click(int index);
+
+  // --- window-level commands (commands.cpp)
+  void mnuicon_Click(int index);
+  void mnusortieren_Click(int index);
+  void ListView1_ColumnClick(int column);
+  void mnusymbolleisten_Click();
+  void mnustatusleiste_Click();
+  void mnuMarkAll_Click();
+  void mnufarbe_Click();
+  void mnuschrift_Click();
+  void Toolbar1_ButtonClick(const QString& key);
+
+  // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
-  // Reads the archive's directory and shows its entries; failures appear in
-  // the status line.
-  void listArchive(const QString& path);
+  QString statusMessage() const;
+  // Kept for the entry routine: lists the archive as "Öffnen..." does.
+  void listArchive(const QString& path) { viewzip(path); }
 
-  QListWidget* ListView1 = nullptr;
+  // Menu entries by their designed names ("mnuaextrakt", "mnudbmru(2)");
+  // toolbar buttons by "button:" + key. Null for unknown names.
+  QAction* command(const QString& name) const;
+  QLabel* statusPanel(int number) const;   // 1..5
+
+  KxZip KxZip1;
+  EntryListView* ListView1 = nullptr;
+  QLabel* Picture1 = nullptr;
+  QToolBar* Toolbar1 = nullptr;
+  std::int16_t Anzahlarchivdateien = 0;
+  QString PathMain, PathZip, PathDisk;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void buildMenus();
+  void buildToolbar();
+  void buildStatusBar();
+  QAction* addCommand(QMenu* menu, const QString& name, const QString& caption);
+  void setCommandEnabled(const QString& name, bool on);
+  void applyCommandColumn(CommandColumn column);
+
+  std::map<QString, QAction*> commands_;
+  std::array<QLabel*, 5> panels_{};
+  QWidget* listArea_ = nullptr;
+  std::int16_t sortToggle_ = 0;
+  bool stored_ = false;
 };
 
-// Shows the window, creating it on first use.
+// The one archive window of the run, created and loaded on first use.
+ArchiveWindow& TheArchiveWindow();
+// Shows the window, creating and loading it on first use.
 ArchiveWindow& ShowArchiveWindow();
 
 }  // namespace kx

@@ -111,7 +111,10 @@ bool ClassKeyStore::deleteTree(const QString& key) {
 QString QueryClassDefault(const QString& key) {
   if (auto stored = ClassKeyStore().storedDefault(key)) return *stored;
   static const QMimeDatabase db;
-  if (key.startsWith('.') && key.size() > 1) {
+  if (key.startsWith('.')) {
+    // A "." inside a folder name ("docs.v1/readme.txt") yields an extension
+    // with a "/": no file type has one.
+    if (key.size() < 2 || key.contains('/')) return {};
     const QList<QMimeType> types = db.mimeTypesForFileName("x" + key);
     if (types.isEmpty()) return {};
     return types.first().name();
