@@ -80,6 +80,9 @@ bool ClassKeyStore::save(const Keys& keys) const {
 bool ClassKeyStore::setDefault(const QString& key, const QString& value) {
   if (value.isEmpty() || key.isEmpty()) return false;
   Keys keys = load();
+  // The registration runs at every start: an unchanged key costs no write.
+  if (const auto it = keys.find(key); it != keys.end() && it->first == key && it->second == value) return true;
+  keys.erase(key);
   keys[key] = value;
   return save(keys);
 }
