@@ -4,66 +4,16 @@
 // reused. Reports the time per entry and the process's peak resident memory.
 // Single thread; a failed setup or listing ends the benchmark with an error.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <vector>
 
+#include "bench_archives.h"
 #include "engine/kxzip.h"
-
-extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path CacheFolder() {
-  const char* env = std::getenv("KX_BENCH_DIR");
-  return env && *env ? fs::path(env) : fs::path("/tmp/kravix-bench");
-}
-
-// Entry names spread over 100 folders, contents a few bytes each.
-constexpr const char* kMakeArchive = R"(
-import sys, zipfile
-path, count = sys.argv[1], int(sys.argv[2])
-with zipfile.ZipFile(path + '.part', 'w', zipfile.ZIP_DEFLATED) as z:
-    for i in range(count):
-        z.writestr('d%02d/f%06d.txt' % (i % 100, i), 'Eintrag %d\n' % i)
-import os
-os.replace(path + '.part', path)
-)";
-
-bool RunProgram(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// The archive with `count` entries, made when missing; empty on failure.
-std::string ArchiveWith(long count) {
-  const fs::path folder = CacheFolder() / "listing";
-  const fs::path archive = folder / ("entries-" + std::to_string(count) + ".zip");
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::exists(archive) && !RunProgram({"python3", "-c", kMakeArchive, archive.string(), std::to_string(count)})) {
-    return {};
-  }
-  return archive.string();
-}
-
-long PeakRssKb() {
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+using kxbench::ArchiveWith;
+using kxbench::PeakRssKb;
 
 void BM_ListArchive(benchmark::State& state) {
   const long count = state.range(0);
