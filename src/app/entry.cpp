@@ -67,7 +67,8 @@ EntryOutcome OpenArchive(const QString& path) {
   window.setStatusMessage("Archiv '" + QString::fromStdString(FileNameOfPath(path.toStdString())) +
                           "' wird eingelesen... Bitte warten...");
   QCoreApplication::processEvents();
-  window.listArchive(path);
+  window.viewzip(path);
+  window.AddRecentArchive(path);
   window.setStatusMessage("Letzte Nachricht - Archiv eingelesen...");
   return {true, exitcode::Success};
 }

@@ -6,6 +6,7 @@
 
 #include "app/entry.h"
 #include "platform/headless.h"
+#include "platform/icon_theme.h"
 
 int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kravix");
   QApplication::setOrganizationName("Kravix");
+  kx::UseIconTheme();
 
   QStringList args = QApplication::arguments();
   args.removeFirst();

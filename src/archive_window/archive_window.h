@@ -75,8 +75,6 @@ class ArchiveWindow : public QMainWindow {
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;
-  // Kept for the entry routine: lists the archive as "Öffnen..." does.
-  void listArchive(const QString& path) { viewzip(path); }
 
   // Menu entries by their designed names ("mnuaextrakt", "mnudbmru(2)");
   // toolbar buttons by "button:" + key. Null for unknown names.

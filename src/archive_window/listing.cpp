@@ -63,9 +63,14 @@ KindGroup GroupOf(std::int16_t kind) {
 }
 
 // The archive file's attributes as the classic file system kept them:
-// read-only (1) when it cannot be written, else the archive bit (32).
+// read-only (1) when it cannot be written, else the archive bit (32). A file
+// without any write permission counts as read-only also for root, who could
+// write it anyway: its owner meant it to stay as it is.
 int ArchiveFileAttributes(const QString& path) {
-  return ::access(path.toLocal8Bit().constData(), W_OK) == 0 ? 32 : 1;
+  const QByteArray name = path.toLocal8Bit();
+  struct stat st {};
+  if (::stat(name.constData(), &st) == 0 && (st.st_mode & 0222) == 0) return 1;
+  return ::access(name.constData(), W_OK) == 0 ? 32 : 1;
 }
 
 }  // namespace

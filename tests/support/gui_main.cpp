@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/icon_theme.h"
 #include "support/test_support.h"
 
 int main(int argc, char** argv) {
@@ -18,5 +19,6 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  kx::UseIconTheme();
   return RUN_ALL_TESTS();
 }
