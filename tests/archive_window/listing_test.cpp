@@ -15,7 +15,6 @@
 namespace kx {
 namespace {
 
-using kxtest::Run;
 
 // Entries with chosen DOS attributes, sizes and names; one whose CRC has the
 // top bit set; a comment. Made by Python's zipfile as a DOS archive.
@@ -73,7 +72,7 @@ class Listing : public kxtest::FreshStart {
   bool enabled(const char* name) { return window_->command(QString::fromUtf8(name))->isEnabled(); }
   std::filesystem::path mixedArchive() {
     const auto path = dir_ / "gemischt.zip";
-    EXPECT_EQ(Run({"python3", "-c", kMakeMixed, path.string()}).exitCode, 0);
+    EXPECT_EQ(kxtest::Run({"python3", "-c", kMakeMixed, path.string()}).exitCode, 0);
     return path;
   }
 
@@ -146,7 +145,7 @@ TEST_F(Listing, WindowStateAfterAZipListing) {
 
 TEST_F(Listing, AnEmptyArchiveHasNoEntriesState) {
   const auto path = dir_ / "leer.zip";
-  ASSERT_EQ(Run({"python3", "-c", "import zipfile,sys; zipfile.ZipFile(sys.argv[1],'w').close()", path.string()}).exitCode, 0);
+  ASSERT_EQ(kxtest::Run({"python3", "-c", "import zipfile,sys; zipfile.ZipFile(sys.argv[1],'w').close()", path.string()}).exitCode, 0);
   list(path);
   EXPECT_EQ(window_->ListView1->rowCount(), 0);
   EXPECT_EQ(window_->windowTitle(), "Kravix - Archiv enthält keine Archivdateien ");
@@ -160,7 +159,7 @@ TEST_F(Listing, AnEmptyArchiveHasNoEntriesState) {
 
 TEST_F(Listing, TheEncryptedFlagIsSetAndReset) {
   kxtest::WriteFile(dir_ / "geheim.txt", "Geheimnis\n");
-  ASSERT_EQ(Run({"zip", "-q", "-P", "passwort", "geheim.zip", "geheim.txt"}, dir_.path()).exitCode, 0);
+  ASSERT_EQ(kxtest::Run({"zip", "-q", "-P", "passwort", "geheim.zip", "geheim.txt"}, dir_.path()).exitCode, 0);
   list(dir_ / "geheim.zip");
   EXPECT_EQ(ProgramState().EncryptedEntries, -1);
   EXPECT_EQ(cells("geheim.txt")[ColPassword], "ja");
@@ -173,7 +172,7 @@ TEST_F(Listing, CommandsFollowTheKindOfArchive) {
   kxtest::WriteFile(dir_ / "src" / "b.txt", "B\n");
 
   // A split set: listed whole, nothing that changes it.
-  ASSERT_EQ(Run({"7z", "a", "-tzip", "-v100k", "teile.zip", "src"}, dir_.path()).exitCode, 0);
+  ASSERT_EQ(kxtest::Run({"7z", "a", "-tzip", "-v100k", "teile.zip", "src"}, dir_.path()).exitCode, 0);
   list(dir_ / "teile.zip.001");
   EXPECT_EQ(window_->windowTitle(), "Kravix - Archiv 'teile.zip.001' geöffnet(ZipMultivolume)");
   for (const char* off : {"mnu_Update", "mnualöschen", "mnuadateibemerkung", "button:update", "button:delete",
@@ -182,7 +181,7 @@ TEST_F(Listing, CommandsFollowTheKindOfArchive) {
   for (const char* on : {"mnuaextrakt", "mnutesten", "mnuMarkAll", "button:extrakt"}) EXPECT_TRUE(enabled(on)) << on;
 
   // An ARJ archive: the packer changes it, the engine neither tests nor comments it.
-  ASSERT_EQ(Run({"arj", "a", "-y", "archiv.arj", "src/b.txt"}, dir_.path()).exitCode, 0);
+  ASSERT_EQ(kxtest::Run({"arj", "a", "-y", "archiv.arj", "src/b.txt"}, dir_.path()).exitCode, 0);
   list(dir_ / "archiv.arj");
   EXPECT_EQ(window_->windowTitle(), "Kravix - Archiv 'archiv.arj' geöffnet");
   EXPECT_EQ(window_->ListView1->rowCount(), 1);
@@ -191,7 +190,7 @@ TEST_F(Listing, CommandsFollowTheKindOfArchive) {
   for (const char* off : {"mnutesten", "mnuadateibemerkung", "button:dateibemerkung"}) EXPECT_FALSE(enabled(off)) << off;
 
   // A write-protected ZIP archive.
-  ASSERT_EQ(Run({"zip", "-q", "-r", "fest.zip", "src"}, dir_.path()).exitCode, 0);
+  ASSERT_EQ(kxtest::Run({"zip", "-q", "-r", "fest.zip", "src"}, dir_.path()).exitCode, 0);
   ASSERT_EQ(::chmod((dir_ / "fest.zip").c_str(), 0444), 0);
   list(dir_ / "fest.zip");
   EXPECT_EQ(window_->windowTitle(), "Kravix - Archiv 'fest.zip' geöffnet (Schreibgeschützt)");
