@@ -65,7 +65,8 @@ class SplitSet final : public ByteSource {
     std::uint64_t size = 0;
   };
   void CloseAll();
-  bool Scan(const std::string& firstVolume, int& missing);
+  // Opens volumes 1, 2, ... up to the first that does not exist (its number in missing).
+  Result Scan(const std::string& firstVolume, int& missing);
   bool EndsWithDirectoryEnd(std::uint64_t end) const;
 
   std::vector<Volume> volumes_;
