@@ -6,8 +6,13 @@
 //
 // Open checks the set before anything reads it:
 //   missing   a numbered gap, or no volume ends the archive -> asks, retries
-//   extra     the archive ends inside an earlier volume      -> rc::ArchiveError
-//   truncated a volume other than the last is shorter         -> rc::ArchiveError
+//             (declined: rc::FileNotFound)
+//   extra     the archive ends inside an earlier volume, or a
+//             volume follows a gap after the end            -> rc::ArchiveError
+//   truncated a volume other than the last is shorter (or
+//             longer) than the first                        -> rc::ArchiveError
+//   damaged   the last volume is short, nothing follows it,
+//             and no end record ends it                     -> rc::ArchiveError
 // The volume an error is about is in problemVolume(). Reordered volumes pass
 // Open; the ZIP reader notices them by content (local header signatures at
 // the offsets the central directory names) and asks VolumeAt for the culprit.
@@ -37,7 +42,9 @@ class SplitSet final : public ByteSource {
   SplitSet(const SplitSet&) = delete;
   SplitSet& operator=(const SplitSet&) = delete;
 
-  // firstVolume ends in ".001". Missing first volume: rc::FileNotFound.
+  // firstVolume ends in ".001" (another volume's name stands for its set; a
+  // name that is no volume: rc::UnknownArchiveType). A missing first volume
+  // is asked for like any other. Calling thread; ask runs on it too.
   Result Open(const std::string& firstVolume, const AskForVolume& ask);
 
   std::uint64_t size() const override { return total_; }
@@ -65,7 +72,8 @@ class SplitSet final : public ByteSource {
     std::uint64_t size = 0;
   };
   void CloseAll();
-  bool Scan(const std::string& firstVolume, int& missing);
+  // Opens volumes 1, 2, ... up to the first that does not exist (its number in missing).
+  Result Scan(const std::string& firstVolume, int& missing);
   bool EndsWithDirectoryEnd(std::uint64_t end) const;
 
   std::vector<Volume> volumes_;
