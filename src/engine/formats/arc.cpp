@@ -57,11 +57,12 @@ struct Header {
 // NUL-terminated run of printable bytes.
 bool ReadHeader(const ByteSource& src, std::uint64_t pos, std::uint64_t limit, Header& h) {
   std::uint8_t b[kHeaderLen];
+  if (pos > limit || kEndLen > limit - pos) return false;  // even the end marker must be inside
   if (!src.read(pos, b, kEndLen) || b[kMarkerAt] != kMarker) return false;
   h.method = b[kMethodAt];
   if (h.method == kMethodEnd || h.method > kLastControlMethod) return h.method == kMethodEnd;
   const std::size_t len = h.method == kMethodOldStored ? kOldHeaderLen : kHeaderLen;
-  if (pos > limit || len > limit - pos || !src.read(pos, b, len)) return false;
+  if (len > limit - pos || !src.read(pos, b, len)) return false;
 
   const std::string_view raw(reinterpret_cast<const char*>(&b[kNameAt]), kNameLen);
   const std::string_view name = dosfmt::UpToNul(raw);
