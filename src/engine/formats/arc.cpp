@@ -113,6 +113,7 @@ Result ReadArcDirectory(const ByteSource& src, ArchiveDirectory& out) {
       h.entry.isFolder = true;
       h.entry.attributes = attr::Folder;
       h.entry.size = 0;
+      h.entry.packedSize = 0;  // the nested entries carry their own sizes
       folders.push_back({h.dataEnd, h.entry.name});
       out.entries.push_back(std::move(h.entry));
       pos = h.dataOffset;

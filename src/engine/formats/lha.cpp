@@ -96,8 +96,8 @@ struct Header {
 };
 
 bool MethodLooksValid(const std::uint8_t* m) {
-  if (m[0] != '-' || m[4] != '-') return false;
-  for (int i = 1; i < 4; ++i) {
+  if (m[0] != '-' || m[kMethodLen - 1] != '-') return false;
+  for (std::size_t i = 1; i + 1 < kMethodLen; ++i) {
     if (m[i] < 0x20 || m[i] > 0x7e) return false;
   }
   return true;

@@ -252,6 +252,24 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"end_marker_missing", [](std::string& a) { a.resize(a.size() - 4); }, 3, true}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// arj here writes Unix hosts only; a DOS host stores a DOS date and time and
+// DOS attributes in the same fields.
+TEST(ArjDosHost, DosDateAndAttributes) {
+  TempDir dir;
+  std::string a = MakeSmallArchive(dir);
+  const std::size_t f = NextHeader(a, 0, false);
+  a[f + kBasicAt + 3] = 0;  // host OS: MS-DOS
+  Set32(a, f + kBasicAt + 8, DosStamp(1994, 6, 7, 8, 9, 10));
+  Set16(a, f + kBasicAt + 26, kx::attr::ReadOnly | kx::attr::Hidden | kx::attr::Archive);
+  FixCrc(a, f);
+  kx::ArchiveDirectory out;
+  ASSERT_EQ(ReadBytes(kx::ReadArjDirectory, a, out), kx::rc::Ok);
+  ASSERT_EQ(out.entries.size(), 3u);
+  EXPECT_EQ(out.entries[0].modified, (kx::DateTime{1994, 6, 7, 8, 9, 10}));
+  EXPECT_EQ(out.entries[0].attributes, kx::attr::ReadOnly | kx::attr::Hidden | kx::attr::Archive);
+  EXPECT_EQ(out.entries[1].attributes, 0u);  // still a Unix host: rw-r--r--
+}
+
 TEST(ArjHostilePrefix, EveryCutOfARealArchiveFails) {
   TempDir dir;
   ExpectEveryPrefixFails(kx::ReadArjDirectory, MakeSmallArchive(dir));
