@@ -196,6 +196,7 @@ bool ReadLevel0or1(const ByteSource& src, std::uint64_t pos, std::uint8_t level,
   e.size = Le32(&b[kSizeAt]);
   e.crc = hasCrc ? Le16(&b[afterName + kCrcAfterName]) : 0;
   e.modified = FromDosDateTime(Le16(&b[kDateAt]), Le16(&b[kTimeAt]));
+  // DOS writers separate path parts with "\", Unix ones with 0xFF.
   const std::string baseName = dosfmt::DosPathToName(
       dosfmt::UpToNul(std::string_view(reinterpret_cast<const char*>(&b[kNameAt]), nameLen)), kFolderSeparator);
 
