@@ -10,6 +10,11 @@
 
 namespace kx {
 
+// EntryInfo::method holds each format's own number: ARJ 0..4, ARC 1..19
+// (30 for folders), ZOO 0..2; LHA has a five-character ID such as "-lh5-",
+// reported as (third character << 8) | fourth character, e.g. 'h' << 8 | '5'.
+// Times are local: DOS date and time as stored, Unix times (LHA level 2,
+// ARJ from Unix hosts) converted to local time.
 Result ReadLhaDirectory(const ByteSource& src, ArchiveDirectory& out);
 Result ReadArjDirectory(const ByteSource& src, ArchiveDirectory& out);
 Result ReadZooDirectory(const ByteSource& src, ArchiveDirectory& out);

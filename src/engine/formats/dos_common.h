@@ -1,0 +1,44 @@
+#pragma once
+// Small pieces the four DOS archive readers share: bounded reads, overflow-safe
+// offset arithmetic, name decoding and attribute mapping. Pure functions.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/byte_source.h"
+#include "engine/entry.h"
+
+namespace kx::dosfmt {
+
+// Reads exactly n bytes at offset into buf; false when they are not all there.
+bool ReadBlock(const ByteSource& src, std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& buf);
+
+// out = a + b when that neither overflows nor passes limit.
+inline bool AddWithin(std::uint64_t a, std::uint64_t b, std::uint64_t limit, std::uint64_t& out) {
+  if (a > limit || b > limit - a) return false;
+  out = a + b;
+  return true;
+}
+
+// The bytes up to the first NUL (all of them when there is none).
+std::string_view UpToNul(std::string_view raw);
+
+// A stored DOS path (code page 437) as an entry name: UTF-8, "\" and the
+// given extra separator byte (0 for none) turned into "/".
+std::string DosPathToName(std::string_view raw, char extraSeparator = 0);
+
+// Joins a folder part and a file part with exactly one "/" between them.
+std::string JoinPath(const std::string& folder, const std::string& file);
+
+// "name" -> "name/" for folder entries (an empty name stays empty).
+std::string AsFolderName(std::string name);
+
+// DOS attribute bits for a Unix st_mode as some archivers store it: folder
+// from the type bits, read-only when the owner may not write.
+std::uint32_t AttributesFromUnixMode(std::uint32_t mode);
+
+// Seconds since 1970 (UTC) as local time.
+DateTime FromUnixTimeLocal(std::int64_t seconds);
+
+}  // namespace kx::dosfmt

@@ -1,0 +1,216 @@
+// The ARC directory reader against archives made by the arc peer at test time
+// (sizes, method and CRC as `arc v` lists them, dates as `nomarch -l` does),
+// hand-made archives for what arc on this system does not write (folders,
+// information items, the oldest header form), and damaged archives.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "engine/byte_source.h"
+#include "engine/formats/dos_archives.h"
+#include "engine/formats/dos_test_util.h"
+#include "support/test_support.h"
+
+namespace {
+
+using kxtest::ReadFile;
+using kxtest::TempDir;
+using kxtest::WriteFile;
+using namespace kxtest::dos;
+namespace fs = std::filesystem;
+
+struct PeerRow {
+  std::uint64_t size = 0, packed = 0;
+  std::string stowage, crc, stamp;  // stamp from nomarch: "YYYY-MM-DD HH:MM"
+};
+
+std::map<std::string, PeerRow> PeerListing(const fs::path& archive) {
+  std::map<std::string, PeerRow> rows;
+  const auto v = kxtest::Run({"arc", "v", archive.string()});
+  EXPECT_EQ(v.exitCode, 0) << v.output;
+  std::istringstream in(v.output);
+  std::string line;
+  bool body = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("====", 0) == 0) {
+      body = true;
+      continue;
+    }
+    if (!body || line.rfind("  ", 0) == 0 || line.rfind("Total", 0) == 0) continue;
+    std::istringstream f(line);
+    std::string name, sf, day, month, year, time;
+    PeerRow r;
+    f >> name >> r.size >> r.stowage >> sf >> r.packed >> day >> month >> year >> time >> r.crc;
+    rows[name] = r;
+  }
+  const auto l = kxtest::Run({"nomarch", "-l", archive.string()});
+  EXPECT_EQ(l.exitCode, 0) << l.output;
+  std::istringstream nl(l.output);
+  while (std::getline(nl, line)) {
+    std::istringstream f(line);
+    std::string name, size, date, time;
+    f >> name >> size >> date >> time;
+    if (rows.count(name)) rows[name].stamp = date + " " + time;
+  }
+  return rows;
+}
+
+std::string Stamp(const kx::DateTime& d) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d", d.year, d.month, d.day, d.hour, d.minute);
+  return b;
+}
+
+int MethodOfStowage(const std::string& s) {
+  static const std::map<std::string, int> kMethods = {
+      {"--", 2}, {"Packed", 3}, {"Squeezed", 4}, {"Crunched", 8}, {"Squashed", 9}};
+  const auto it = kMethods.find(s);
+  return it == kMethods.end() ? -1 : it->second;
+}
+
+TEST(ArcPeer, ListingAgreesWithArcAndNomarch) {
+  TempDir dir;
+  WriteFile(dir / "alt.txt", "hallo\n");
+  ASSERT_EQ(kxtest::Run({"touch", "-d", "2021-03-04 05:06:08", (dir / "alt.txt").string()}).exitCode, 0);
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += "Zeile " + std::to_string(i % 5) + "\n";
+  WriteFile(dir / "text.txt", text);
+  WriteFile(dir / "zufall.bin", kxtest::RandomBytes(3000, 11));
+  WriteFile(dir / "leer.dat", "");
+  ASSERT_EQ(kxtest::Run({"touch", "-d", "1999-12-31 23:59:58", (dir / "zufall.bin").string()}).exitCode, 0);
+  const auto made = kxtest::Run({"arc", "a", "t.arc", "alt.txt", "text.txt", "zufall.bin", "leer.dat"}, dir.path());
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+
+  const auto peer = PeerListing(dir / "t.arc");
+  kx::FileSource src((dir / "t.arc").string());
+  ASSERT_TRUE(src.ok());
+  EXPECT_TRUE(kx::LooksLikeArc(src));
+  kx::ArchiveDirectory ours;
+  ASSERT_EQ(kx::ReadArcDirectory(src, ours), kx::rc::Ok);
+  ASSERT_EQ(ours.entries.size(), 4u);
+  ASSERT_EQ(peer.size(), 4u);
+  std::set<int> methods;
+  for (const kx::EntryInfo& e : ours.entries) {
+    SCOPED_TRACE(e.name);
+    ASSERT_TRUE(peer.count(e.name));
+    const PeerRow& p = peer.at(e.name);
+    EXPECT_EQ(e.size, p.size);
+    EXPECT_EQ(e.packedSize, p.packed);
+    char crc[8];
+    std::snprintf(crc, sizeof crc, "%04x", e.crc);
+    EXPECT_EQ(crc, p.crc);
+    EXPECT_EQ(e.crc, Crc16(ReadFile(dir / e.name)));
+    EXPECT_EQ(Stamp(e.modified), p.stamp);
+    EXPECT_EQ(e.method, MethodOfStowage(p.stowage));
+    EXPECT_FALSE(e.isFolder);
+    EXPECT_FALSE(e.encrypted);
+    methods.insert(e.method);
+  }
+  EXPECT_GE(methods.size(), 2u) << "stored and compressed entries both covered";
+  EXPECT_EQ(Stamp(ours.entries[0].modified), "2021-03-04 05:06");
+  EXPECT_EQ(ours.entries[0].modified.second, 8);
+}
+
+TEST(ArcPeer, EveryCutOfARealArchiveFails) {
+  TempDir dir;
+  WriteFile(dir / "eins.txt", "eins\n");
+  WriteFile(dir / "zwei.txt", std::string(500, 'z'));
+  ASSERT_EQ(kxtest::Run({"arc", "a", "t.arc", "eins.txt", "zwei.txt"}, dir.path()).exitCode, 0);
+  ExpectEveryPrefixFails(kx::ReadArcDirectory, ReadFile(dir / "t.arc"));
+}
+
+// Hand-made headers, for what the peer does not write.
+std::string Header(int method, const std::string& name, const std::string& data, std::uint32_t packed,
+                   std::uint32_t stamp = DosStamp(1992, 5, 6, 7, 8, 10)) {
+  std::string h;
+  Put8(h, 0x1A);
+  Put8(h, method);
+  std::string n = name;
+  n.resize(13, '\0');
+  h += n;
+  Put32(h, packed);
+  Put16(h, stamp >> 16);
+  Put16(h, stamp & 0xffff);
+  Put16(h, Crc16(data));
+  if (method != 1) Put32(h, static_cast<std::uint32_t>(data.size()));
+  return h;
+}
+
+std::string File(int method, const std::string& name, const std::string& data) {
+  return Header(method, name, data, static_cast<std::uint32_t>(data.size())) + data;
+}
+
+std::string Folder(const std::string& name, const std::string& inner) {
+  return Header(30, name, "", static_cast<std::uint32_t>(inner.size())) + inner;
+}
+
+const std::string kEnd("\x1A\x00", 2);
+
+TEST(ArcHandMade, FoldersInformationItemsAndOldHeaders) {
+  const std::string a = File(1, "ALT.TXT", "uralt") + File(20, "INFO", "nur Information") +
+                        Folder("ORDNER", File(2, "INNEN.TXT", "drinnen") + Folder("TIEF", File(2, "X", "x") + kEnd) +
+                                             kEnd) +
+                        File(2, "GR\x94\xe1" "E.TXT", "gross") + kEnd + "trailing junk";
+  kx::ArchiveDirectory dir;
+  ASSERT_EQ(ReadBytes(kx::ReadArcDirectory, a, dir), kx::rc::Ok);
+  std::vector<std::string> names;
+  for (const auto& e : dir.entries) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"ALT.TXT", "ORDNER/", "ORDNER/INNEN.TXT", "ORDNER/TIEF/",
+                                             "ORDNER/TIEF/X", "GRößE.TXT"}));
+  EXPECT_EQ(dir.entries[0].size, 5u);  // the oldest form: size is the packed size
+  EXPECT_EQ(dir.entries[0].method, 1);
+  EXPECT_EQ(dir.entries[0].crc, Crc16("uralt"));
+  EXPECT_EQ(dir.entries[0].modified, (kx::DateTime{1992, 5, 6, 7, 8, 10}));
+  EXPECT_TRUE(dir.entries[1].isFolder);
+  EXPECT_EQ(dir.entries[1].attributes, kx::attr::Folder);
+  EXPECT_TRUE(Sniff(kx::LooksLikeArc, a));
+}
+
+struct Hostile {
+  const char* label;
+  std::string bytes;
+  std::size_t entriesBefore;
+};
+
+class ArcHostile : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(ArcHostile, GivesArchiveError) {
+  kx::ArchiveDirectory dir;
+  EXPECT_EQ(ReadBytes(kx::ReadArcDirectory, GetParam().bytes, dir), kx::rc::ArchiveError);
+  EXPECT_EQ(dir.entries.size(), GetParam().entriesBefore);
+}
+
+std::string Nested(int depth) {
+  std::string inner = kEnd;
+  for (int i = 0; i < depth; ++i) inner = Folder("D", inner) + kEnd;
+  return inner;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArcHostile,
+    ::testing::Values(Hostile{"not_a_header", "PK\x03\x04 und so weiter", 0},
+                      Hostile{"name_without_nul", File(2, "ABCDEFGHIJKLM", "x") + kEnd, 0},
+                      Hostile{"empty_name", File(2, "", "x") + kEnd, 0},
+                      Hostile{"control_bytes_in_name", File(2, "A\x01" "B", "x") + kEnd, 0},
+                      Hostile{"packed_size_past_end", Header(2, "A", "abc", 0xfffffff0) + "abc" + kEnd, 0},
+                      Hostile{"packed_size_max", Header(2, "A", "abc", 0xffffffff) + "abc" + kEnd, 0},
+                      Hostile{"unknown_method", File(2, "A", "a") + File(45, "B", "b") + kEnd, 1},
+                      Hostile{"folder_past_end", File(2, "A", "a") + Header(30, "D", "", 1000) + kEnd, 1},
+                      Hostile{"file_past_its_folder",
+                              Folder("D", Header(2, "A", "abcdef", 6) + "ab") + "cdef" + kEnd + kEnd, 1},
+                      Hostile{"folder_without_end_marker", Folder("D", File(2, "A", "a")) + kEnd, 2},
+                      Hostile{"nested_too_deep", Nested(40), 32},
+                      Hostile{"junk_after_entry", File(2, "A", "a") + "junk", 1}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ArcSniff, NeedsAPlausibleFirstHeader) {
+  EXPECT_FALSE(Sniff(kx::LooksLikeArc, ""));
+  EXPECT_FALSE(Sniff(kx::LooksLikeArc, kEnd));  // an empty archive says too little
+  EXPECT_FALSE(Sniff(kx::LooksLikeArc, File(2, "A", "a")));  // nothing after the entry
+  EXPECT_FALSE(Sniff(kx::LooksLikeArc, std::string("\x1A") + kxtest::RandomBytes(300, 9)));
+  EXPECT_TRUE(Sniff(kx::LooksLikeArc, File(2, "A", "a") + kEnd));
+  EXPECT_TRUE(Sniff(kx::LooksLikeArc, Nested(2)));
+}
+
+}  // namespace
