@@ -45,6 +45,7 @@ struct RawEntry {
   bool crcOverride = false;
   std::uint64_t size = 0;           // computed by Add (data length) unless sizeOverride
   bool sizeOverride = false;
+  std::uint32_t packedOverride = 0;  // central packed size when not 0
   std::uint32_t localOffset = 0;    // set by Add
 };
 
@@ -88,7 +89,7 @@ class RawZip {
       Put16(out, e.dosTime);
       Put16(out, e.dosDate);
       Put32(out, e.crc);
-      Put32(out, static_cast<std::uint32_t>(e.data.size()));
+      Put32(out, e.packedOverride ? e.packedOverride : static_cast<std::uint32_t>(e.data.size()));
       Put32(out, static_cast<std::uint32_t>(e.size));
       Put16(out, static_cast<std::uint32_t>(e.name.size()));
       Put16(out, static_cast<std::uint32_t>(e.extra.size()));
@@ -113,6 +114,9 @@ class RawZip {
     out += comment;
     return out;
   }
+
+  // The bytes written so far (local headers and data).
+  const std::string& bytes() const { return bytes_; }
 
   std::vector<RawEntry> central;  // editable before Finish (central fields only)
 

@@ -39,7 +39,7 @@ void MakeTree(const fs::path& src) {
 std::map<std::string, std::string> Files(const fs::path& root) {
   std::map<std::string, std::string> out;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
-    if (e.is_regular_file() && !e.is_symlink()) out[fs::relative(e.path(), root).generic_string()] = ReadFile(e.path());
+    if (e.is_regular_file() && !e.is_symlink()) out[e.path().lexically_relative(root).generic_string()] = ReadFile(e.path());
   }
   return out;
 }
