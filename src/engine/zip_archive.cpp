@@ -11,11 +11,13 @@
 // The table comes from our own parse of the central directory (raw DOS
 // dates, local header offsets, NULs inside names); libzip's count must agree,
 // so index i of the table is libzip's index i. libzip is opened without
-// ZIP_CHECKCONS: its consistency check reads every local header, which the
-// span check below does more cheaply from the directory alone.
+// ZIP_CHECKCONS; with checkSafety we read each local header ourselves (30
+// bytes: its signature and the lengths that place the data) for the span check.
 #include "engine/zip_archive.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <sys/stat.h>
 
 #include "engine/byte_source.h"
@@ -132,6 +134,105 @@ bool IsSplitVolumePath(const std::string& path, std::string& firstVolume) {
   return !FindEndRecordIn(first, first.size(), true, at);
 }
 
+// Local file header, the start of every entry's bytes:
+//
+//   +0  u32 0x04034b50  +4  u16 needed  +6 u16 flags  +8 u16 method
+//   +10 u16 DOS time    +12 u16 DOS date  +14 u32 CRC-32
+//   +18 u32 packed size +22 u32 size  +26 u16 name length  +28 u16 extra length
+//   +30 name, extra, then the entry's data
+constexpr std::size_t kLocalNameLenAt = 26;
+constexpr std::size_t kLocalExtraLenAt = 28;
+
+// The bytes from an entry's local header to the end of its data, or false
+// when no local header lies at offset. All sums are checked for overflow.
+bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packedSize, EntrySpan& span) {
+  std::uint8_t h[kLocalHeaderFixed];
+  if (!src.read(offset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
+  const std::uint64_t header = kLocalHeaderFixed + Le16(h + kLocalNameLenAt) + Le16(h + kLocalExtraLenAt);
+  span.begin = offset;
+  if (offset > UINT64_MAX - header || offset + header > UINT64_MAX - packedSize) {
+    span.end = UINT64_MAX;  // past any end: FindBadSpan refuses it
+  } else {
+    span.end = offset + header + packedSize;
+  }
+  return true;
+}
+
+bool StartsWithLocalHeader(const ByteSource& src) {
+  std::uint8_t b[4];
+  return src.read(0, b, sizeof b) && Le32(b) == zipsig::kLocalHeader;
+}
+
+// A read-only libzip source over a ByteSource, which must outlive it.
+struct ByteZipSource {
+  const ByteSource* src = nullptr;
+  std::uint64_t pos = 0;
+  zip_error_t error{};
+};
+
+zip_int64_t ByteZipSourceCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* s = static_cast<ByteZipSource*>(state);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      s->pos = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      const std::uint64_t size = s->src->size();
+      const std::uint64_t n = s->pos >= size ? 0 : std::min<std::uint64_t>(len, size - s->pos);
+      if (n > 0 && !s->src->read(s->pos, data, static_cast<std::size_t>(n))) {
+        zip_error_set(&s->error, ZIP_ER_READ, EIO);
+        return -1;
+      }
+      s->pos += n;
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* st = static_cast<zip_stat_t*>(data);
+      if (len < sizeof *st) {
+        zip_error_set(&s->error, ZIP_ER_INVAL, 0);
+        return -1;
+      }
+      zip_stat_init(st);
+      st->size = s->src->size();
+      st->valid |= ZIP_STAT_SIZE;
+      return sizeof *st;
+    }
+    case ZIP_SOURCE_SEEK: {
+      const zip_int64_t to = zip_source_seek_compute_offset(s->pos, s->src->size(), data, len, &s->error);
+      if (to < 0) return -1;
+      s->pos = static_cast<std::uint64_t>(to);
+      return 0;
+    }
+    case ZIP_SOURCE_TELL:
+      return static_cast<zip_int64_t>(s->pos);
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&s->error, data, len);
+    case ZIP_SOURCE_FREE:
+      zip_error_fini(&s->error);
+      delete s;
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return ZIP_SOURCE_SUPPORTS_SEEKABLE;
+    default:
+      zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
+zip_source_t* MakeByteZipSource(const ByteSource& src, zip_error_t* error) {
+  auto* state = new ByteZipSource;
+  state->src = &src;
+  zip_error_init(&state->error);
+  zip_source_t* source = zip_source_function_create(&ByteZipSourceCallback, state, error);
+  if (!source) {
+    zip_error_fini(&state->error);
+    delete state;
+  }
+  return source;
+}
+
 }  // namespace
 
 ZipArchiveReader::ZipArchiveReader() = default;
@@ -169,34 +270,116 @@ Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
   const Result recovered = RecoverCommentJournal(ResolveArchivePath(path));
   if (recovered != rc::Ok && recovered != rc::FileNotFound) return recovered;
   path_ = path;
-  FileSource file(path);
-  if (!file.ok()) return FromErrno(file.openError());
-  if (file.size() == 0) return rc::UnknownArchiveType;
-  return Load(file, checkSafety);
+  file_ = std::make_unique<FileSource>(path);
+  if (!file_->ok()) return FromErrno(file_->openError());
+  if (file_->size() == 0) return rc::UnknownArchiveType;
+  return Load(*file_, checkSafety);
 }
 
 Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
   CentralDirectory cd;
   const Result parsed = ReadCentralDirectory(src, cd);
+  if (parsed == rc::UnknownArchiveType && StartsWithLocalHeader(src)) return rc::ArchiveError;  // cut short
   if (parsed != rc::Ok) return parsed;
 
   zip_error_t error;
   zip_error_init(&error);
-  if (split_) {
-    zip_source_t* source = split_->MakeZipSource(&error);
-    if (source) {
-      za_ = zip_open_from_source(source, ZIP_RDONLY, &error);
-      if (!za_) zip_source_free(source);
-    }
-  } else {
-    int code = 0;
-    za_ = zip_open(path_.c_str(), ZIP_RDONLY, &code);
-    (void)code;
+  zip_source_t* source = MakeByteZipSource(src, &error);
+  if (source) {
+    za_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!za_) zip_source_free(source);
   }
-  (void)error;
+  if (!za_) {
+    const Result r = FromZipError(error);
+    zip_error_fini(&error);
+    return r;
+  }
+  zip_error_fini(&error);
+  // Our table and libzip's must describe the same entries, index by index.
+  if (zip_get_num_entries(za_, 0) != static_cast<zip_int64_t>(cd.records.size())) return rc::ArchiveError;
+
+  entries_.reserve(cd.records.size());
+  for (std::size_t i = 0; i < cd.records.size(); ++i) entries_.push_back(MakeRecord(i, cd.records[i]));
+  comment_ = DecodeComment(cd.comment);
+  return checkSafety ? CheckSafety(src, cd) : rc::Ok;
+}
+
+Result ZipArchiveReader::CheckSafety(const ByteSource& src, const CentralDirectory& cd) {
+  std::vector<EntrySpan> spans(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!LocalSpan(src, entries_[i].dataOffset, entries_[i].info.packedSize, spans[i])) {
+      // No local header where the directory says: damaged, cut short, or
+      // the volumes of a split set are out of order.
+      problem_ = entries_[i].info.name;
+      return rc::ArchiveError;
+    }
+  }
+  // Entry data lies before the central directory, never inside or after it.
+  if (const std::int64_t bad = FindBadSpan(spans, cd.directoryOffset); bad >= 0) {
+    problem_ = entries_[static_cast<std::size_t>(bad)].info.name;
+    return rc::ArchiveError;
+  }
+  std::vector<CleanName> names;
+  std::vector<bool> folders;
+  names.reserve(entries_.size());
+  folders.reserve(entries_.size());
+  for (const auto& e : entries_) {
+    names.push_back(e.clean);
+    folders.push_back(e.info.isFolder);
+  }
+  if (const std::int64_t dup = FindDuplicateName(names, folders); dup >= 0) {
+    problem_ = entries_[static_cast<std::size_t>(dup)].info.name;
+    return rc::ArchiveError;
+  }
   return rc::Ok;
 }
 
-bool MatchesFileSpec(const std::string&, const std::vector<std::string>&) { return false; }
+namespace {
+
+// "*" and "?" over the whole text; "*" crosses "/". Iterative with one
+// backtrack point, so hostile patterns cannot make it exponential.
+bool WildcardMatch(std::string_view pattern, std::string_view text) {
+  std::size_t p = 0, t = 0, starP = std::string_view::npos, starT = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+      ++p;
+      ++t;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starT = t;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      t = ++starT;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+bool MatchesOne(std::string_view pattern, std::string_view name) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  if (pattern.back() == '/') return name.substr(0, pattern.size()) == pattern;
+  if (WildcardMatch(pattern, name)) return true;
+  if (pattern.find('/') != std::string_view::npos) return false;
+  // "*.txt" or "a.txt" also find the file in a folder.
+  std::string_view last = name;
+  if (!last.empty() && last.back() == '/') last.remove_suffix(1);
+  const auto slash = last.rfind('/');
+  if (slash == std::string_view::npos) return false;
+  last.remove_prefix(slash + 1);
+  return WildcardMatch(pattern, last);
+}
+
+}  // namespace
+
+bool MatchesFileSpec(const std::string& entryName, const std::vector<std::string>& patterns) {
+  if (patterns.empty()) return true;
+  for (const auto& pattern : patterns) {
+    if (!pattern.empty() && MatchesOne(pattern, entryName)) return true;
+  }
+  return false;
+}
 
 }  // namespace kx

@@ -15,8 +15,12 @@
 //     cleaned name; problem() then says which entry or volume.
 // Entries whose names are refused stay in the table with clean.usable() false.
 //
-// Ownership: the reader owns the zip_t and the split set; handle() is valid
-// until the reader is destroyed. One reader serves one thread; a second
+// libzip reads through the same ByteSource our own parse read (one open
+// descriptor per file), so a file swapped on disk between the two reads
+// cannot show libzip other bytes than the ones the checks judged.
+//
+// Ownership: the reader owns the zip_t, the file and the split set; handle()
+// is valid until the reader is destroyed. One reader serves one thread; a second
 // thread opens its own reader on the same path.
 #include <cstdint>
 #include <memory>
@@ -34,6 +38,7 @@
 namespace kx {
 
 class SplitSet;
+struct CentralDirectory;
 
 struct ZipEntryRecord {
   zip_uint64_t index = 0;        // libzip's index
@@ -69,8 +74,14 @@ class ZipArchiveReader {
   // the entry table; path_ is the single file's path (unused for split sets).
   Result Load(const ByteSource& src, bool checkSafety);
 
+  // Refuses overlapping spans and duplicate cleaned names; sets problem_.
+  Result CheckSafety(const ByteSource& src, const CentralDirectory& cd);
+
   std::string path_;
   zip_t* za_ = nullptr;
+  // The bytes libzip reads: the single file or the split set. The
+  // destructor discards za_ first, so both outlive it.
+  std::unique_ptr<FileSource> file_;
   std::unique_ptr<SplitSet> split_;
   std::vector<ZipEntryRecord> entries_;
   std::string comment_;
@@ -79,7 +90,9 @@ class ZipArchiveReader {
 
 // True when an entry name matches one of the patterns ("*", "?" wildcards;
 // "*.*" and an empty list match all). Patterns without "/" match the last
-// component too, so "*.txt" finds docs/a.txt.
+// component too, so "*.txt" finds docs/a.txt. A pattern ending in "/" (a
+// folder row of the listing) matches the folder and everything below it.
+// Case matters, as it does for the names on disk.
 bool MatchesFileSpec(const std::string& entryName, const std::vector<std::string>& patterns);
 
 }  // namespace kx

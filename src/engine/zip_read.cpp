@@ -1,5 +1,54 @@
-// PLACEHOLDER until its owner lands the real code: links, does nothing.
+// Action 1: the directory of any archive kind the engine knows. The kind is
+// decided by content (KxIdentifyFile); ZIP archives and split sets go through
+// ZipArchiveReader, the DOS kinds through their own small header readers.
+// Listing does not refuse hostile archives: it shows what is stored, and the
+// safety checks run when entries are tested or extracted.
+#include "engine/formats/dos_archives.h"
+#include "engine/kx_functions.h"
 #include "engine/operations.h"
+#include "engine/zip_archive.h"
+
 namespace kx {
-Result ReadDirectory(KxZip&, ArchiveDirectory&) { return rc::UnknownArchiveType; }
+namespace {
+
+Result ReadZipDirectory(KxZip& zip, ArchiveDirectory& out) {
+  ZipArchiveReader reader;
+  const Result r = reader.Open(zip, false);
+  if (r != rc::Ok) return r;
+  out.entries.reserve(reader.entries().size());
+  for (const auto& e : reader.entries()) out.entries.push_back(e.info);
+  out.comment = reader.comment();
+  return rc::Ok;
 }
+
+Result ReadDosDirectory(const std::string& path, std::int16_t archiveKind, ArchiveDirectory& out) {
+  FileSource src(path);
+  if (!src.ok()) return rc::FileNotFound;
+  switch (archiveKind) {
+    case kind::Lha: return ReadLhaDirectory(src, out);
+    case kind::Arj: return ReadArjDirectory(src, out);
+    case kind::Zoo: return ReadZooDirectory(src, out);
+    case kind::Arc: return ReadArcDirectory(src, out);
+    default: return rc::UnknownArchiveType;
+  }
+}
+
+}  // namespace
+
+Result ReadDirectory(KxZip& zip, ArchiveDirectory& out) {
+  out = ArchiveDirectory{};
+  std::int16_t archiveKind = kind::None;
+  const Result identified = KxIdentifyFile(zip.ZipFile, archiveKind);
+  if (archiveKind == kind::None) return identified;
+  switch (archiveKind) {
+    case kind::Zip:
+    case kind::SplitFirst:
+    case kind::SplitLater:
+    case kind::Spanned:
+      return ReadZipDirectory(zip, out);
+    default:
+      return ReadDosDirectory(zip.ZipFile, archiveKind, out);
+  }
+}
+
+}  // namespace kx

@@ -1,0 +1,443 @@
+// Actions 6 and 7 against archives the peers make at test time: contents,
+// times and folders come out as packed; passwords, damage and every extract
+// option change the result in a way a test can see.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "engine/cancel.h"
+#include "engine/kx_functions.h"
+#include "engine/kxzip.h"
+#include "engine/operations.h"
+#include "raw_zip.h"
+#include "support/test_support.h"
+
+namespace {
+
+using kxtest::ReadFile;
+using kxtest::TempDir;
+using kxtest::WriteFile;
+namespace fs = std::filesystem;
+
+constexpr std::time_t kPackedTime = 1614834368;  // 2021-03-04 05:06:08 UTC
+
+void MakeTree(const fs::path& src) {
+  WriteFile(src / "text.txt", std::string(3000, 'k'));
+  WriteFile(src / "leer.txt", "");
+  WriteFile(src / "ordner/zufall.bin", kxtest::RandomBytes(70000, 9));
+  WriteFile(src / "ordner/tief/innen.txt", "innen\n");
+  fs::create_directories(src / "leerer_ordner");
+  for (const char* f : {"text.txt", "leer.txt", "ordner/zufall.bin", "ordner/tief/innen.txt"}) {
+    const struct timespec t[2] = {{kPackedTime, 0}, {kPackedTime, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (src / f).c_str(), t, 0), 0);
+  }
+}
+
+// Every regular file below root, relative, with its content.
+std::map<std::string, std::string> Files(const fs::path& root) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file() && !e.is_symlink()) out[e.path().lexically_relative(root).generic_string()] = ReadFile(e.path());
+  }
+  return out;
+}
+
+std::time_t Mtime(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+  return st.st_mtime;
+}
+
+void SetMtime(const fs::path& p, std::time_t t) {
+  const struct timespec ts[2] = {{t, 0}, {t, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), ts, 0), 0);
+}
+
+struct PeerRow {
+  const char* label;
+  std::vector<std::string> argv;  // run in the source folder; "@" is the archive
+};
+
+class ZipExtractPeers : public ::testing::TestWithParam<PeerRow> {};
+
+TEST_P(ZipExtractPeers, TestsCleanAndExtractsContentTimesAndFolders) {
+  TempDir dir;
+  MakeTree(dir / "src");
+  const fs::path archive = dir / "a.zip";
+  std::vector<std::string> argv = GetParam().argv;
+  for (auto& a : argv) if (a == "@") a = archive.string();
+  const auto made = kxtest::Run(argv, dir / "src");
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+
+  kx::KxZip zip;
+  zip.ZipFile = archive.string();
+  zip.FileSpec = "*.*";
+  zip.TargetDir = (dir / "out/neu").string();  // made on the way
+  zip.SetAction(kx::action::Test);
+  EXPECT_EQ(zip.LastResult(), kx::rc::Ok);
+  EXPECT_FALSE(fs::exists(dir / "out"));  // testing writes nothing
+  zip.SetAction(kx::action::Extract);
+  ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
+  EXPECT_EQ(Files(dir / "out/neu"), Files(dir / "src"));
+  EXPECT_NEAR(static_cast<double>(Mtime(dir / "out/neu/ordner/zufall.bin")), static_cast<double>(kPackedTime), 1.0);
+  EXPECT_NEAR(static_cast<double>(Mtime(dir / "out/neu/leer.txt")), static_cast<double>(kPackedTime), 1.0);
+  if (std::string(GetParam().label) != "python") EXPECT_TRUE(fs::is_directory(dir / "out/neu/leerer_ordner"));
+  // Nothing of ours left behind.
+  for (const auto& e : fs::recursive_directory_iterator(dir / "out"))
+    EXPECT_EQ(e.path().filename().string().find(".kxtmp-"), std::string::npos) << e.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZipExtractPeers,
+    ::testing::Values(
+        PeerRow{"zip", {"zip", "-q", "-r", "@", "."}},
+        PeerRow{"sevenzip", {"7zz", "a", "-tzip", "-bd", "@", "."}},
+        PeerRow{"bsdtar", {"bsdtar", "--format", "zip", "-cf", "@", "text.txt", "leer.txt", "ordner", "leerer_ordner"}},
+        PeerRow{"python",
+                {"python3", "-c",
+                 "import sys,zipfile,os\n"
+                 "z=zipfile.ZipFile(sys.argv[1],'w')\n"
+                 "for root,dirs,files in sorted(os.walk('.')):\n"
+                 "  for i,f in enumerate(sorted(files)):\n"
+                 "    p=os.path.join(root,f)\n"
+                 "    z.write(p, os.path.relpath(p), zipfile.ZIP_STORED if i%2 else zipfile.ZIP_DEFLATED)\n"
+                 "z.close()",
+                 "@"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct PasswordRow {
+  const char* label;
+  std::vector<std::string> argv;  // packs geheim.txt into "@" with password "richtig"
+};
+
+class ZipPasswords : public ::testing::TestWithParam<PasswordRow> {};
+
+TEST_P(ZipPasswords, RightPasswordExtractsWrongOrNoneIsWrongPassword) {
+  TempDir dir;
+  const std::string secret = kxtest::RandomBytes(3000, 2) + std::string(5000, 'x');
+  WriteFile(dir / "geheim.txt", secret);
+  std::vector<std::string> argv = GetParam().argv;
+  for (auto& a : argv) if (a == "@") a = (dir / "g.zip").string();
+  ASSERT_EQ(kxtest::Run(argv, dir.path()).exitCode, 0);
+
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "g.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  for (const char* wrong : {"", "falsch", "Richtig"}) {
+    zip.Password = wrong;
+    EXPECT_EQ(kx::TestEntries(zip), kx::rc::WrongPassword) << wrong;
+    EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::WrongPassword) << wrong;
+    EXPECT_FALSE(fs::exists(dir / "out/geheim.txt"));
+  }
+  EXPECT_TRUE(Files(dir / "out").empty());
+  zip.Password = "richtig";
+  EXPECT_EQ(kx::TestEntries(zip), kx::rc::Ok);
+  ASSERT_EQ(kx::ExtractEntries(zip), kx::rc::Ok);
+  EXPECT_EQ(ReadFile(dir / "out/geheim.txt"), secret);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZipPasswords,
+    ::testing::Values(PasswordRow{"zip_traditional", {"zip", "-q", "-P", "richtig", "@", "geheim.txt"}},
+                      PasswordRow{"sevenzip_aes256", {"7zz", "a", "-tzip", "-mem=AES256", "-prichtig", "-bd", "@", "geheim.txt"}},
+                      PasswordRow{"sevenzip_aes128", {"7zz", "a", "-tzip", "-mem=AES128", "-prichtig", "-bd", "@", "geheim.txt"}},
+                      PasswordRow{"sevenzip_aes_stored", {"7zz", "a", "-tzip", "-mx0", "-mem=AES256", "-prichtig", "-bd", "@", "geheim.txt"}},
+                      PasswordRow{"zip_traditional_stored", {"zip", "-q", "-0", "-P", "richtig", "@", "geheim.txt"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct DamageRow {
+  const char* label;
+  std::vector<std::string> zipArgs;  // packs daten.bin into "@"
+};
+
+class ZipDamage : public ::testing::TestWithParam<DamageRow> {};
+
+// One changed byte in the data: test and extract report a CRC error and the
+// file never appears under its name; the undamaged entry still comes out.
+TEST_P(ZipDamage, ChangedByteIsCrcErrorAndLeavesNothing) {
+  TempDir dir;
+  WriteFile(dir / "daten.bin", std::string(40000, 'a') + kxtest::RandomBytes(20000, 6) + std::string(40000, 'b'));
+  WriteFile(dir / "gut.txt", "gut");
+  std::vector<std::string> argv = GetParam().zipArgs;
+  for (auto& a : argv) if (a == "@") a = (dir / "d.zip").string();
+  ASSERT_EQ(kxtest::Run(argv, dir.path()).exitCode, 0);
+  std::string bytes = ReadFile(dir / "d.zip");
+  // The first entry's data starts after its 30-byte header and name (and extra).
+  const std::size_t dataAt = 30 + bytes[26] + (bytes[28] & 0xff);
+  bytes[dataAt + 30000 % (bytes.size() / 3)] ^= 0x55;
+  WriteFile(dir / "d.zip", bytes);
+
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "d.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  std::vector<kx::ProgressEvent> events;
+  zip.Progress = [&](kx::ProgressEvent& e) { events.push_back(e); };
+  zip.SetAction(kx::action::Test);
+  EXPECT_EQ(zip.LastResult(), kx::rc::CrcError);
+  zip.SetAction(kx::action::Extract);
+  EXPECT_EQ(zip.LastResult(), kx::rc::CrcError);
+  EXPECT_EQ(Files(dir / "out"), (std::map<std::string, std::string>{{"gut.txt", "gut"}}));
+  const bool named = std::any_of(events.begin(), events.end(), [](const kx::ProgressEvent& e) {
+    return e.MsgType == kx::rc::CrcError && e.FileName == "daten.bin";
+  });
+  EXPECT_TRUE(named);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ZipDamage,
+                         ::testing::Values(DamageRow{"deflated", {"zip", "-q", "@", "daten.bin", "gut.txt"}},
+                                           DamageRow{"stored", {"zip", "-q", "-0", "@", "daten.bin", "gut.txt"}}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ZipExtract, DamageAfterTraditionalPasswordCountsAsWrongPassword) {
+  TempDir dir;
+  WriteFile(dir / "daten.bin", std::string(50000, 'a'));
+  ASSERT_EQ(kxtest::Run({"zip", "-q", "-0", "-P", "pw", "d.zip", "daten.bin"}, dir.path()).exitCode, 0);
+  std::string bytes = ReadFile(dir / "d.zip");
+  bytes[30 + 9 + 28 + 20000] ^= 0x01;  // well inside the stored data
+  WriteFile(dir / "d.zip", bytes);
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "d.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  zip.Password = "pw";
+  EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::WrongPassword);
+  EXPECT_FALSE(fs::exists(dir / "out/daten.bin"));
+}
+
+// 7-Zip's AES entries carry no CRC: their authentication code must catch damage.
+TEST(ZipExtract, DamagedAesEntryFailsItsAuthentication) {
+  TempDir dir;
+  WriteFile(dir / "geheim.txt", std::string(20000, 'a') + kxtest::RandomBytes(20000, 4));
+  ASSERT_EQ(kxtest::Run({"7zz", "a", "-tzip", "-mem=AES256", "-ppw", "-bd", "g.zip", "geheim.txt"}, dir.path()).exitCode, 0);
+  std::string bytes = ReadFile(dir / "g.zip");
+  bytes[bytes.size() / 2] ^= 0x20;
+  WriteFile(dir / "g.zip", bytes);
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "g.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  zip.Password = "pw";
+  EXPECT_EQ(kx::TestEntries(zip), kx::rc::CrcError);
+  EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::CrcError);
+  EXPECT_FALSE(fs::exists(dir / "out/geheim.txt"));
+}
+
+TEST(ZipExtract, UnknownMethodIsReported) {
+  TempDir dir;
+  kxtest::RawZip raw;
+  kxtest::RawEntry e = kxtest::FileEntry("seltsam.bin", "xxxx");
+  e.method = 97;
+  raw.Add(e);
+  WriteFile(dir / "m.zip", raw.Finish());
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "m.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  EXPECT_EQ(kx::TestEntries(zip), kx::rc::UnknownMethod);
+  EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::UnknownMethod);
+  EXPECT_FALSE(fs::exists(dir / "out/seltsam.bin"));
+}
+
+// A fixture for the option tests: three files in two folders, packed at kPackedTime.
+struct OptionFixture {
+  TempDir dir;
+  kx::KxZip zip;
+  OptionFixture() {
+    MakeTree(dir / "src");
+    EXPECT_EQ(kxtest::Run({"zip", "-q", "-r", (dir / "a.zip").string(), "."}, dir / "src").exitCode, 0);
+    zip.ZipFile = (dir / "a.zip").string();
+    zip.TargetDir = (dir / "out").string();
+  }
+  fs::path out(const std::string& name) const { return dir / "out" / name; }
+};
+
+struct SpecRow {
+  const char* label;
+  std::string spec;
+  kx::Result result;
+  std::vector<std::string> files;  // what comes out
+};
+
+class ZipFileSpec : public ::testing::TestWithParam<SpecRow> {};
+
+TEST_P(ZipFileSpec, OnlyNamedEntriesComeOut) {
+  OptionFixture f;
+  f.zip.FileSpec = GetParam().spec;
+  EXPECT_EQ(kx::ExtractEntries(f.zip), GetParam().result);
+  std::vector<std::string> got;
+  if (fs::exists(f.dir / "out"))
+    for (const auto& [name, content] : Files(f.dir / "out")) got.push_back(name);
+  EXPECT_EQ(got, GetParam().files);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZipFileSpec,
+    ::testing::Values(SpecRow{"all", "*.*", kx::rc::Ok, {"leer.txt", "ordner/tief/innen.txt", "ordner/zufall.bin", "text.txt"}},
+                      SpecRow{"empty", "", kx::rc::Ok, {"leer.txt", "ordner/tief/innen.txt", "ordner/zufall.bin", "text.txt"}},
+                      SpecRow{"pattern", "*.txt", kx::rc::Ok, {"leer.txt", "ordner/tief/innen.txt", "text.txt"}},
+                      SpecRow{"names", "text.txt \"ordner/zufall.bin\"", kx::rc::Ok, {"ordner/zufall.bin", "text.txt"}},
+                      SpecRow{"folder", "ordner/tief/", kx::rc::Ok, {"ordner/tief/innen.txt"}},
+                      SpecRow{"question", "?eer.txt", kx::rc::Ok, {"leer.txt"}},
+                      SpecRow{"none", "fehlt.txt", kx::rc::NoFiles, {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ZipExtractOptions, RestoreFoldersOffExtractsFlat) {
+  OptionFixture f;
+  f.zip.RestoreFolders = false;
+  ASSERT_EQ(kx::ExtractEntries(f.zip), kx::rc::Ok);
+  EXPECT_EQ(ReadFile(f.out("innen.txt")), "innen\n");
+  EXPECT_TRUE(fs::exists(f.out("zufall.bin")));
+  EXPECT_FALSE(fs::exists(f.out("ordner")));
+  EXPECT_FALSE(fs::exists(f.out("leerer_ordner")));
+}
+
+struct ModeRow {
+  const char* label;
+  std::int16_t extractMode;
+  // What is on disk before: text.txt older than the entry, leer.txt newer,
+  // ordner/zufall.bin missing. Which of the three the action replaces or makes:
+  bool olderReplaced, newerReplaced, missingMade;
+};
+
+class ZipExtractModes : public ::testing::TestWithParam<ModeRow> {};
+
+TEST_P(ZipExtractModes, AllFreshenUpdate) {
+  OptionFixture f;
+  f.zip.OverwriteMode = 1;
+  f.zip.ExtractMode = GetParam().extractMode;
+  WriteFile(f.out("text.txt"), "alt");
+  SetMtime(f.out("text.txt"), kPackedTime - 86400);
+  WriteFile(f.out("leer.txt"), "neuer");
+  SetMtime(f.out("leer.txt"), kPackedTime + 86400);
+  ASSERT_EQ(kx::ExtractEntries(f.zip), kx::rc::Ok);
+  EXPECT_EQ(ReadFile(f.out("text.txt")) != "alt", GetParam().olderReplaced);
+  EXPECT_EQ(ReadFile(f.out("leer.txt")) != "neuer", GetParam().newerReplaced);
+  EXPECT_EQ(fs::exists(f.out("ordner/zufall.bin")), GetParam().missingMade);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ZipExtractModes,
+                         ::testing::Values(ModeRow{"all", 0, true, true, true},
+                                           ModeRow{"freshen", 1, true, false, false},
+                                           ModeRow{"update", 2, true, false, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+struct OverwriteRow {
+  const char* label;
+  std::int16_t overwriteMode;
+  std::int16_t reply;          // answer to each question (mode 0)
+  kx::Result result;
+  bool replaced;
+  int questions;
+};
+
+class ZipOverwrite : public ::testing::TestWithParam<OverwriteRow> {};
+
+TEST_P(ZipOverwrite, AskAlwaysNever) {
+  OptionFixture f;
+  f.zip.OverwriteMode = GetParam().overwriteMode;
+  WriteFile(f.out("text.txt"), "alt");
+  WriteFile(f.out("leer.txt"), "alt");
+  std::vector<kx::PromptEvent> asked;
+  f.zip.Prompt = [&](kx::PromptEvent& e) {
+    asked.push_back(e);
+    e.Reply = GetParam().reply;
+  };
+  f.zip.FileSpec = "text.txt leer.txt ordner/tief/innen.txt";
+  f.zip.SetAction(kx::action::Extract);
+  EXPECT_EQ(f.zip.LastResult(), GetParam().result);
+  EXPECT_EQ(ReadFile(f.out("text.txt")) != "alt", GetParam().replaced);
+  EXPECT_EQ(ReadFile(f.out("leer.txt")) != "alt", GetParam().replaced);
+  ASSERT_EQ(static_cast<int>(asked.size()), GetParam().questions);
+  if (!asked.empty()) {
+    EXPECT_EQ(asked[0].MsgType, kx::prompt::Overwrite);
+    EXPECT_EQ(asked[0].Operation, kx::action::Extract);
+    EXPECT_EQ(asked[0].FileName, (f.dir / "out/text.txt").string());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ZipOverwrite,
+                         ::testing::Values(OverwriteRow{"ask_yes", 0, kx::reply::Yes, kx::rc::Ok, true, 2},
+                                           OverwriteRow{"ask_no", 0, kx::reply::No, kx::rc::Ok, false, 2},
+                                           OverwriteRow{"ask_cancel", 0, kx::reply::Cancel, kx::rc::Cancelled, false, 1},
+                                           OverwriteRow{"always", 1, kx::reply::No, kx::rc::Ok, true, 0},
+                                           OverwriteRow{"never", 2, kx::reply::Yes, kx::rc::Ok, false, 0}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// A big entry: events name each entry, come at least every few megabytes
+// within it, and Percent grows to 100 over all bytes of the action.
+TEST(ZipExtractProgress, EventsPerEntryAndWithinLargeEntries) {
+  TempDir dir;
+  WriteFile(dir / "gross.bin", kxtest::RandomBytes(24u << 20, 8));
+  WriteFile(dir / "klein.txt", "klein");
+  ASSERT_EQ(kxtest::Run({"zip", "-q", "-1", "g.zip", "klein.txt", "gross.bin"}, dir.path()).exitCode, 0);
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "g.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  std::vector<kx::ProgressEvent> events;
+  zip.Progress = [&](kx::ProgressEvent& e) { events.push_back(e); };
+  zip.SetAction(kx::action::Extract);
+  ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
+  const auto big = std::count_if(events.begin(), events.end(), [](auto& e) { return e.FileName == "gross.bin"; });
+  EXPECT_GE(big, 6);  // 24 MB, an event at least every 4 MB
+  EXPECT_EQ(events.front().FileName, "klein.txt");
+  int last = 0;
+  for (const auto& e : events) {
+    EXPECT_EQ(e.Operation, kx::action::Extract);
+    EXPECT_EQ(e.MsgType, 0);
+    EXPECT_GE(e.Percent, last);
+    last = e.Percent;
+  }
+  EXPECT_GE(last, 80);
+  EXPECT_EQ(ReadFile(dir / "out/gross.bin"), ReadFile(dir / "gross.bin"));
+}
+
+TEST(ZipExtractProgress, CancelInsideALargeEntryLeavesNothingOfIt) {
+  TempDir dir;
+  WriteFile(dir / "a_klein.txt", "klein");
+  WriteFile(dir / "gross.bin", kxtest::RandomBytes(24u << 20, 8));
+  WriteFile(dir / "z_danach.txt", "danach");
+  ASSERT_EQ(kxtest::Run({"zip", "-q", "-1", "g.zip", "a_klein.txt", "gross.bin", "z_danach.txt"}, dir.path()).exitCode, 0);
+  for (const auto action : {kx::action::Extract, kx::action::Test}) {
+    kx::KxZip zip;
+    zip.ZipFile = (dir / "g.zip").string();
+    zip.TargetDir = (dir / "out").string();
+    int inBig = 0;
+    zip.Progress = [&](kx::ProgressEvent& e) {
+      if (e.FileName == "gross.bin" && ++inBig == 2) KxCancel();
+    };
+    zip.SetAction(action);
+    EXPECT_EQ(zip.LastResult(), kx::rc::Cancelled);
+    EXPECT_EQ(inBig, 2);  // the cancel took effect within a few megabytes
+  }
+  EXPECT_EQ(Files(dir / "out"), (std::map<std::string, std::string>{{"a_klein.txt", "klein"}}));
+}
+
+TEST(ZipExtract, QuickUnzipIsFlatAndNeverOverwritesWithoutSwitches) {
+  OptionFixture f;
+  WriteFile(f.out("text.txt"), "alt");
+  ASSERT_EQ(KxQUnZip(f.zip.ZipFile, (f.dir / "out").string(), "", ""), kx::rc::Ok);
+  EXPECT_EQ(ReadFile(f.out("text.txt")), "alt");
+  EXPECT_EQ(ReadFile(f.out("innen.txt")), "innen\n");
+  ASSERT_EQ(KxQUnZip(f.zip.ZipFile, (f.dir / "out").string(), "", "-d -o"), kx::rc::Ok);
+  EXPECT_EQ(ReadFile(f.out("text.txt")), std::string(3000, 'k'));
+  EXPECT_EQ(ReadFile(f.out("ordner/tief/innen.txt")), "innen\n");
+}
+
+TEST(ZipExtract, ModesKeepOwnerBitsAndReadOnly) {
+  TempDir dir;
+  WriteFile(dir / "skript.sh", "#!/bin/sh\n");
+  WriteFile(dir / "nurlesen.txt", "r");
+  fs::permissions(dir / "skript.sh", fs::perms(0755));
+  fs::permissions(dir / "nurlesen.txt", fs::perms(0444));
+  ASSERT_EQ(kxtest::Run({"zip", "-q", "m.zip", "skript.sh", "nurlesen.txt"}, dir.path()).exitCode, 0);
+  kx::KxZip zip;
+  zip.ZipFile = (dir / "m.zip").string();
+  zip.TargetDir = (dir / "out").string();
+  ASSERT_EQ(kx::ExtractEntries(zip), kx::rc::Ok);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "out/skript.sh").c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IXUSR);
+  ASSERT_EQ(::stat((dir / "out/nurlesen.txt").c_str(), &st), 0);
+  EXPECT_FALSE(st.st_mode & S_IWUSR);
+}
+
+}  // namespace
