@@ -67,7 +67,7 @@ sync
 
 echo; echo "== create (level 6 / mittel-optimal)"
 seconds zip    zip -q -r -6 "$work/zip.zip" corpus
-seconds 7z     7z a -tzip -mx5 "$work/7z.zip" corpus
+seconds 7z     7zz a -tzip -mx5 "$work/7z.zip" corpus
 seconds bsdtar bsdtar --format zip -cf "$work/bsdtar.zip" corpus
 seconds kravix "$kx" create "$work/kx.zip" "$corpus" 3
 line zip "$(size_mb "$work/zip.zip")"; line 7z "$(size_mb "$work/7z.zip")"; line bsdtar "$(size_mb "$work/bsdtar.zip")"
@@ -75,19 +75,19 @@ compare kravix zip; echo "  kravix archive: $(size_mb "$work/kx.zip")"
 
 echo; echo "== list 100,000 entries"
 seconds unzip-l unzip -l "$big"
-seconds 7z-l 7z l "$big"
+seconds 7z-l 7zz l "$big"
 seconds kravix-l "$kx" list "$big"
 line unzip-l; line 7z-l; compare kravix-l unzip-l
 
 echo; echo "== test"
 seconds unzip-t unzip -tq "$work/zip.zip"
-seconds 7z-t 7z t "$work/zip.zip"
+seconds 7z-t 7zz t "$work/zip.zip"
 seconds kravix-t "$kx" test "$work/zip.zip"
 line unzip-t; line 7z-t; compare kravix-t 7z-t
 
 echo; echo "== extract"
 seconds unzip-x unzip -q -o "$work/zip.zip" -d "$work/x-unzip"
-seconds 7z-x 7z x -y "-o$work/x-7z" "$work/zip.zip"
+seconds 7z-x 7zz x -y "-o$work/x-7z" "$work/zip.zip"
 seconds kravix-x "$kx" extract "$work/zip.zip" "$work/x-kx"
 line unzip-x; line 7z-x; compare kravix-x 7z-x
 rm -rf "$work/x-unzip" "$work/x-7z" "$work/x-kx"

@@ -172,7 +172,7 @@ TEST_F(Listing, CommandsFollowTheKindOfArchive) {
   kxtest::WriteFile(dir_ / "src" / "b.txt", "B\n");
 
   // A split set: listed whole, nothing that changes it.
-  ASSERT_EQ(kxtest::Run({"7z", "a", "-tzip", "-v100k", "teile.zip", "src"}, dir_.path()).exitCode, 0);
+  ASSERT_EQ(kxtest::Run({"7zz", "a", "-tzip", "-v100k", "teile.zip", "src"}, dir_.path()).exitCode, 0);
   list(dir_ / "teile.zip.001");
   EXPECT_EQ(window_->windowTitle(), "Kravix - Archiv 'teile.zip.001' geöffnet(ZipMultivolume)");
   for (const char* off : {"mnu_Update", "mnualöschen", "mnuadateibemerkung", "button:update", "button:delete",
