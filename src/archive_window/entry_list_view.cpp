@@ -91,7 +91,6 @@ EntryListView::EntryListView(QWidget* parent) : QWidget(parent) {
     connect(view, &QAbstractItemView::doubleClicked, this, &EntryListView::activated);
   }
   connect(report_->horizontalHeader(), &QHeaderView::sectionClicked, this, &EntryListView::columnClicked);
-  connect(model_, &QAbstractItemModel::modelReset, this, &EntryListView::applySort);
   setViewMode(3);
 }
 

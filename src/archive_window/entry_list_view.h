@@ -3,8 +3,9 @@
 // seen three ways, as the classic list view offered: small icons (1), a
 // list (2) and a report with the ten columns (3). All three views share one
 // selection, so marking rows and switching the view go together.
-// Sorting is by a key column and an order; the list stays sorted: a new
-// listing comes out in the current order. User-interface thread only.
+// Sorting is by a key column and an order; setting either sorts the rows
+// at once (the listing sets the order after filling the list).
+// User-interface thread only.
 #include <QWidget>
 
 class QListView;
