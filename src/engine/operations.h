@@ -14,7 +14,11 @@ namespace kx {
 // Action 1 for every kind KxIdentifyFile knows (ZIP, split sets, LHA, ARJ, ZOO, ARC).
 Result ReadDirectory(KxZip& zip, ArchiveDirectory& out);
 
-// Actions 6 and 7 on ZIP archives and split sets.
+// Actions 6 and 7 on ZIP archives and split sets. A name that was stripped
+// or refused, a link not restored, a path blocked on disk or one entry's bad
+// data is reported by a Progress event naming the entry (FileName) with the
+// code in MsgType; the action goes on and returns the first such code
+// (zip_extract.cpp lists them). Wrong password, full disk and cancel end it.
 Result ExtractEntries(KxZip& zip);
 Result TestEntries(KxZip& zip);
 

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -164,10 +165,32 @@ bool StartsWithLocalHeader(const ByteSource& src) {
 }
 
 // A read-only libzip source over a ByteSource, which must outlive it.
+// libzip reads a large central directory record by record, in pieces of a
+// few dozen bytes; the read-ahead turns those into few large reads.
+constexpr std::size_t kReadAhead = 256 * 1024;
+
 struct ByteZipSource {
   const ByteSource* src = nullptr;
   std::uint64_t pos = 0;
+  std::string ahead;              // bytes from aheadAt on
+  std::uint64_t aheadAt = 0;
   zip_error_t error{};
+
+  // Copies n bytes at pos into out; false when the source cannot give them.
+  bool Read(void* out, std::size_t n) {
+    if (n >= kReadAhead) return src->read(pos, out, n);
+    if (pos < aheadAt || pos - aheadAt > ahead.size() || ahead.size() - (pos - aheadAt) < n) {
+      const std::uint64_t left = src->size() - pos;
+      ahead.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadAhead, left)));
+      aheadAt = pos;
+      if (!src->read(pos, ahead.data(), ahead.size())) {
+        ahead.clear();
+        return false;
+      }
+    }
+    std::memcpy(out, ahead.data() + (pos - aheadAt), n);
+    return true;
+  }
 };
 
 zip_int64_t ByteZipSourceCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -179,7 +202,7 @@ zip_int64_t ByteZipSourceCallback(void* state, void* data, zip_uint64_t len, zip
     case ZIP_SOURCE_READ: {
       const std::uint64_t size = s->src->size();
       const std::uint64_t n = s->pos >= size ? 0 : std::min<std::uint64_t>(len, size - s->pos);
-      if (n > 0 && !s->src->read(s->pos, data, static_cast<std::size_t>(n))) {
+      if (n > 0 && !s->Read(data, static_cast<std::size_t>(n))) {
         zip_error_set(&s->error, ZIP_ER_READ, EIO);
         return -1;
       }
