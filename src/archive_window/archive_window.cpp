@@ -30,8 +30,8 @@ namespace kx {
 namespace {
 
 constexpr const char* kStartup = "Startup";
-constexpr double kDesignedWidthTwips = 12000;
-constexpr double kDesignedHeightTwips = 7200;
+constexpr double kDesignedWidthTwips = 18300;
+constexpr double kDesignedHeightTwips = 7800;
 constexpr double kNarrowestLayoutTwips = 6480;
 constexpr const char* kDesignedFont = "MS Sans Serif";
 const QString kNoArchiveCaption = QStringLiteral("Kravix - kein Archiv geöffnet");

@@ -8,6 +8,7 @@
 
 #include "app/program_state.h"
 #include "platform/class_keys.h"
+#include "support/qt_print.h"
 #include "support/test_support.h"
 
 namespace kxtest {

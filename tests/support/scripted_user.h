@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/user_seam.h"
+#include "support/qt_print.h"
 
 namespace kxtest {
 

@@ -1,0 +1,7 @@
+#pragma once
+// Lets GoogleTest print Qt texts readably in failure messages.
+#include <QString>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
