@@ -36,7 +36,7 @@ $(FUZZ_BUILD)/build.ninja:
 	  -DCMAKE_C_FLAGS="-fsanitize=address,undefined,fuzzer-no-link"
 
 fuzz: deps $(FUZZ_BUILD)/build.ninja
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target kx_fuzz_targets
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # What CI runs: the committed corpora replayed, then a short fuzzing run each.
