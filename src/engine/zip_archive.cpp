@@ -1,12 +1,17 @@
 // ZipArchiveReader: opens a ZIP or a split set and builds the entry table.
 //
-// Names: the listing and extraction both use the name stored in the central
-// directory header (UTF-8 when general-purpose bit 11 is set and the bytes
-// are valid UTF-8, else code page 437). The Unicode-path extra field 0x7075,
-// which libzip prefers when guessing, is ignored: a second, unchecked name
-// could differ from the one the user sees and the safety checks judge.
-// The archive comment follows the same rule: valid UTF-8 is kept, anything
-// else is read as code page 437.
+// Names: each entry has exactly one name, decided here; listing shows it,
+// CleanEntryName judges it and extraction writes it. In this order:
+//   - general-purpose bit 11 set and the header name valid UTF-8: that name;
+//   - bit 11 clear and an Info-ZIP Unicode-path field (0x7075, version 1)
+//     whose CRC matches the header name and whose name is valid UTF-8 and
+//     not empty: the field's name (a stale field, CRC mismatch, is ignored);
+//   - bit 11 clear, made on Unix or macOS, and the header name valid UTF-8:
+//     that name (Info-ZIP's zip on Linux stores UTF-8 without the flag
+//     when it finds no UTF-8 locale of its own; the peers read it as UTF-8);
+//   - else the header name read as code page 437 (DOS archives).
+// libzip's own idea of the names is never used: entries are addressed by index.
+// The archive comment: valid UTF-8 is kept, anything else is read as code page 437.
 //
 // The table comes from our own parse of the central directory (raw DOS
 // dates, local header offsets, NULs inside names); libzip's count must agree,
@@ -41,9 +46,13 @@ constexpr std::uint8_t kHostVfat = 14;
 constexpr std::uint8_t kHostOsx = 19;
 constexpr std::uint64_t kLocalHeaderFixed = 30;
 
-std::string DecodeText(const std::string& raw, bool utf8Flag) {
-  if (utf8Flag && IsValidUtf8(raw)) return raw;
-  return Cp437ToUtf8(raw);
+// The one name of an entry (see the top of this file).
+std::string DecodeName(const CdRecord& rec) {
+  const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
+  if (rec.flags & kFlagUtf8) return IsValidUtf8(rec.rawName) ? rec.rawName : Cp437ToUtf8(rec.rawName);
+  if (rec.hasUnicodeName && !rec.unicodeName.empty() && IsValidUtf8(rec.unicodeName)) return rec.unicodeName;
+  if ((host == kHostUnix || host == kHostOsx) && IsValidUtf8(rec.rawName)) return rec.rawName;
+  return Cp437ToUtf8(rec.rawName);
 }
 
 std::string DecodeComment(const std::string& raw) {
@@ -79,7 +88,7 @@ void DecodeAttributes(const CdRecord& rec, ZipEntryRecord& e) {
     (void)kHostDos; (void)kHostNtfs; (void)kHostVfat;
     e.info.attributes = rec.externalAttributes & 0xff;
   }
-  if (EndsWithSlash(e.rawName)) {
+  if (EndsWithSlash(e.info.name)) {
     e.info.isFolder = true;
     e.info.attributes = (e.info.attributes | attr::Folder) & ~attr::Archive;
   } else if (e.info.attributes & attr::Folder) {
@@ -90,8 +99,8 @@ void DecodeAttributes(const CdRecord& rec, ZipEntryRecord& e) {
 ZipEntryRecord MakeRecord(zip_uint64_t index, CdRecord& rec) {
   ZipEntryRecord e;
   e.index = index;
+  e.info.name = DecodeName(rec);
   e.rawName = std::move(rec.rawName);
-  e.info.name = DecodeText(e.rawName, rec.flags & kFlagUtf8);
   e.info.size = rec.size;
   e.info.packedSize = rec.packedSize;
   e.info.crc = rec.crc;

@@ -8,7 +8,8 @@
 //   - finishes a comment change an earlier crash left half done;
 //   - opens the file (or the split set, asking through zip.Prompt kind 1 for a
 //     missing volume) read-only with libzip;
-//   - decodes every name (UTF-8 when flagged and valid, else code page 437),
+//   - decides every entry's one name (zip_archive.cpp says how: the UTF-8
+//     flag, Info-ZIP's Unicode-path field, the host, else code page 437),
 //     cleans it with CleanEntryName and keeps the verdict per entry;
 //   - when checkSafety is set, refuses the archive (rc::ArchiveError) if
 //     entries' data overlap or run past the end, or two entries share a
@@ -43,7 +44,7 @@ struct CentralDirectory;
 struct ZipEntryRecord {
   zip_uint64_t index = 0;        // libzip's index
   EntryInfo info;                // as listing shows it (info.name is the decoded name)
-  std::string rawName;           // the stored name bytes
+  std::string rawName;           // the header's name bytes (info.name may come from 0x7075)
   CleanName clean;               // the path extraction may write, or the refusal
   std::uint32_t unixMode = 0;    // st_mode bits when made on Unix, else 0
   bool isSymlink = false;
