@@ -17,7 +17,8 @@
 // Entries whose names are refused stay in the table with clean.usable() false.
 //
 // libzip reads through the same ByteSource our own parse read (one open
-// descriptor per file), so a file swapped on disk between the two reads
+// descriptor per file, MakeZipSource of byte_zip_source.h, for single files
+// and split sets alike), so a file swapped on disk between the two reads
 // cannot show libzip other bytes than the ones the checks judged.
 //
 // Ownership: the reader owns the zip_t, the file and the split set; handle()

@@ -133,9 +133,10 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
   out = CentralDirectory{};
   std::uint64_t endAt = 0;
   if (!FindEndRecordIn(src, src.size(), false, endAt)) return rc::UnknownArchiveType;
+  out.endRecordOffset = endAt;
+  out.failedAt = endAt;
   std::uint8_t end[kEndFixed];
   if (!src.read(endAt, end, sizeof end)) return rc::ArchiveError;
-  out.endRecordOffset = endAt;
   out.entryCount = Le16(end + kEndCountAt);
   out.directorySize = Le32(end + kEndDirSizeAt);
   out.directoryOffset = Le32(end + kEndDirOffsetAt);
@@ -148,6 +149,7 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
   if (endAt >= kLocatorSize && src.read(endAt - kLocatorSize, locator, sizeof locator) &&
       Le32(locator) == zipsig::kZip64Locator) {
     const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
+    out.failedAt = endAt - kLocatorSize;
     std::uint8_t z64[kZip64EndFixed];
     if (recordAt > endAt - kLocatorSize || !src.read(recordAt, z64, sizeof z64) ||
         Le32(z64) != zipsig::kZip64EndRecord)
@@ -161,12 +163,14 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
     return rc::ArchiveError;
   if (out.entryCount > out.directorySize / kCdFixed) return rc::ArchiveError;
 
+  out.failedAt = out.directoryOffset;
   std::string dir(static_cast<std::size_t>(out.directorySize), '\0');
   if (!src.read(out.directoryOffset, dir.data(), dir.size())) return rc::ArchiveError;
   const auto* b = reinterpret_cast<const std::uint8_t*>(dir.data());
   std::size_t pos = 0;
   out.records.resize(static_cast<std::size_t>(out.entryCount));
   for (CdRecord& rec : out.records) {
+    out.failedAt = out.directoryOffset + pos;
     if (dir.size() - pos < kCdFixed) return rc::ArchiveError;
     const std::uint8_t* r = b + pos;
     if (Le32(r) != zipsig::kCentralHeader) return rc::ArchiveError;

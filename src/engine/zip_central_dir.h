@@ -85,6 +85,9 @@ struct CentralDirectory {
   std::uint64_t entryCount = 0;
   std::string comment;             // raw bytes
   std::vector<CdRecord> records;
+  // After rc::ArchiveError: the offset of the bytes found wanting (the
+  // record, the directory, the end record), so a split set can name the volume.
+  std::uint64_t failedAt = 0;
 };
 
 // Offset of the end record of the archive that ends at `end`. With exactEnd
