@@ -246,6 +246,16 @@ Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
   return checkSafety ? CheckSafety(src, cd) : rc::Ok;
 }
 
+void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result r) const {
+  if (problem_.empty() || r == rc::Ok) return;
+  ProgressEvent ev;
+  ev.Operation = operation;
+  ev.MsgType = r;
+  ev.ZipFile = zip.ZipFile;
+  ev.FileName = problem_;
+  zip.Report(ev);
+}
+
 Result ZipArchiveReader::CheckSafety(const ByteSource& src, const CentralDirectory& cd) {
   std::vector<EntrySpan> spans(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i) {

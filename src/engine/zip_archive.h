@@ -70,6 +70,9 @@ class ZipArchiveReader {
   bool isSplitSet() const { return split_ != nullptr; }
   // What an error of Open is about: an entry name or a volume's path.
   const std::string& problem() const { return problem_; }
+  // Tells zip the error r of Open in an event naming problem(); nothing when
+  // there is no name to give (the action's end event says it then).
+  void ReportProblem(KxZip& zip, std::int16_t operation, Result r) const;
 
  private:
   // Parses the directory from src, opens libzip on the same bytes and builds
