@@ -2,6 +2,7 @@
 // last listing for the entry getters.
 #include "engine/kxzip.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "engine/cancel.h"
@@ -23,16 +24,24 @@ KxZip::~KxZip() = default;
 void KxZip::SetAction(std::int16_t code) {
   if (code == action::None) return;
   action_ = code;
+  told_.clear();
   ClearCancel();
   lastResult_ = EngineEnabled ? runAction(code) : rc::NoAction;
   action_ = action::None;
-  if (lastResult_ != rc::Ok && Progress) {
+  const bool told = std::find(told_.begin(), told_.end(), lastResult_) != told_.end();
+  if (lastResult_ != rc::Ok && !told && Progress) {
     ProgressEvent event;
     event.Operation = code;
     event.MsgType = lastResult_;
     event.ZipFile = ZipFile;
     Progress(event);
   }
+}
+
+void KxZip::Report(ProgressEvent& event) {
+  // Noted before the handler runs: it may clear MsgType once it has shown the error.
+  if (event.MsgType != rc::Ok) told_.push_back(event.MsgType);
+  if (Progress) Progress(event);
 }
 
 Result KxZip::runAction(std::int16_t code) {

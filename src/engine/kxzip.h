@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/entry.h"
 #include "engine/result_codes.h"
@@ -90,7 +91,10 @@ class KxZip {
   std::function<void(ProgressEvent&)> Progress;
   std::function<void(PromptEvent&)> Prompt;
 
-  // Runs the operation now; errors go to Progress with MsgType set.
+  // Runs the operation now; errors go to Progress with MsgType set, each
+  // failure once: an entry's or a volume's trouble in an event naming it
+  // (FileName), and the action's result in an end event without a name
+  // unless an event during the action already told that code.
   void SetAction(std::int16_t code);
   std::int16_t Action() const { return action_; }
   Result LastResult() const { return lastResult_; }
@@ -115,6 +119,10 @@ class KxZip {
   const EntryInfo* Entry() const;
   const ArchiveDirectory& Directory() const { return directory_; }
 
+  // The operations send their events through here (not to Progress
+  // directly), so SetAction knows which error codes were already told.
+  void Report(ProgressEvent& event);
+
  private:
   Result runAction(std::int16_t code);
 
@@ -123,6 +131,7 @@ class KxZip {
   std::string comment_;
   ArchiveDirectory directory_;
   std::int32_t entryIndex_ = 0;
+  std::vector<Result> told_;   // error codes reported during the running action
 };
 
 }  // namespace kx

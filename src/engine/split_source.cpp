@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/byte_zip_source.h"
 #include "engine/zip_central_dir.h"
 
 namespace kx {
@@ -41,8 +41,6 @@ constexpr std::size_t kZip64DirOffsetAt = 48;
 constexpr std::size_t kDigits = 3;
 // The prompt carries the volume number as a 16-bit value.
 constexpr int kMaxVolumes = std::numeric_limits<std::int16_t>::max();
-// Largest piece handed to libzip per READ, so the count fits its return value.
-constexpr std::uint64_t kMaxZipRead = std::uint64_t(1) << 30;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -124,62 +122,6 @@ std::size_t BadlyCutVolume(const std::vector<std::uint64_t>& sizes) {
   for (std::size_t i = 1; i + 1 < n; ++i)
     if (sizes[i] != cut) return i;
   return sizes[n - 1] > cut ? n - 1 : kNone;
-}
-
-// libzip's view of a set: a read position of its own per source, so several
-// sources (and threads) can share one set.
-struct ZipSourceState {
-  const SplitSet* set = nullptr;
-  std::uint64_t pos = 0;
-  zip_error_t error;
-};
-
-zip_int64_t ZipSourceRead(ZipSourceState& s, void* data, zip_uint64_t len) {
-  const std::uint64_t size = s.set->size();
-  if (s.pos >= size) return 0;
-  const std::uint64_t n = std::min({static_cast<std::uint64_t>(len), size - s.pos, kMaxZipRead});
-  if (!s.set->read(s.pos, data, static_cast<std::size_t>(n))) {
-    zip_error_set(&s.error, ZIP_ER_READ, EIO);
-    return -1;
-  }
-  s.pos += n;
-  return static_cast<zip_int64_t>(n);
-}
-
-zip_int64_t ZipSourceCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-  auto& s = *static_cast<ZipSourceState*>(state);
-  switch (cmd) {
-    case ZIP_SOURCE_OPEN: s.pos = 0; return 0;
-    case ZIP_SOURCE_READ: return ZipSourceRead(s, data, len);
-    case ZIP_SOURCE_CLOSE: return 0;
-    case ZIP_SOURCE_STAT: {
-      auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &s.error);
-      if (!st) return -1;
-      zip_stat_init(st);
-      st->valid = ZIP_STAT_SIZE;
-      st->size = s.set->size();
-      return sizeof(*st);
-    }
-    case ZIP_SOURCE_SEEK: {
-      const zip_int64_t to = zip_source_seek_compute_offset(s.pos, s.set->size(), data, len, &s.error);
-      if (to < 0) return -1;
-      s.pos = static_cast<std::uint64_t>(to);
-      return 0;
-    }
-    case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(s.pos);
-    case ZIP_SOURCE_ERROR: return zip_error_to_data(&s.error, data, len);
-    case ZIP_SOURCE_FREE:
-      zip_error_fini(&s.error);
-      delete &s;
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
-                                            ZIP_SOURCE_SUPPORTS, -1);
-    default:
-      zip_error_set(&s.error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
-  }
 }
 
 }  // namespace
@@ -338,21 +280,7 @@ std::string SplitSet::VolumeAt(std::uint64_t offset) const {
   return std::prev(after)->path;
 }
 
-zip_source_t* SplitSet::MakeZipSource(zip_error_t* error) const {
-  auto* state = new (std::nothrow) ZipSourceState;
-  if (!state) {
-    zip_error_set(error, ZIP_ER_MEMORY, 0);
-    return nullptr;
-  }
-  state->set = this;
-  zip_error_init(&state->error);
-  zip_source_t* source = zip_source_function_create(&ZipSourceCallback, state, error);
-  if (!source) {
-    zip_error_fini(&state->error);
-    delete state;
-  }
-  return source;
-}
+zip_source_t* SplitSet::MakeZipSource(zip_error_t* error) const { return kx::MakeZipSource(*this, error); }
 
 std::string SplitSet::VolumeName(const std::string& firstVolume, int number) {
   const std::size_t n = firstVolume.size();

@@ -1,12 +1,17 @@
 // ZipArchiveReader: opens a ZIP or a split set and builds the entry table.
 //
-// Names: the listing and extraction both use the name stored in the central
-// directory header (UTF-8 when general-purpose bit 11 is set and the bytes
-// are valid UTF-8, else code page 437). The Unicode-path extra field 0x7075,
-// which libzip prefers when guessing, is ignored: a second, unchecked name
-// could differ from the one the user sees and the safety checks judge.
-// The archive comment follows the same rule: valid UTF-8 is kept, anything
-// else is read as code page 437.
+// Names: each entry has exactly one name, decided here; listing shows it,
+// CleanEntryName judges it and extraction writes it. In this order:
+//   - general-purpose bit 11 set and the header name valid UTF-8: that name;
+//   - bit 11 clear and an Info-ZIP Unicode-path field (0x7075, version 1)
+//     whose CRC matches the header name and whose name is valid UTF-8 and
+//     not empty: the field's name (a stale field, CRC mismatch, is ignored);
+//   - bit 11 clear, made on Unix or macOS, and the header name valid UTF-8:
+//     that name (Info-ZIP's zip on Linux stores UTF-8 without the flag
+//     when it finds no UTF-8 locale of its own; the peers read it as UTF-8);
+//   - else the header name read as code page 437 (DOS archives).
+// libzip's own idea of the names is never used: entries are addressed by index.
+// The archive comment: valid UTF-8 is kept, anything else is read as code page 437.
 //
 // The table comes from our own parse of the central directory (raw DOS
 // dates, local header offsets, NULs inside names); libzip's count must agree,
@@ -22,6 +27,7 @@
 #include <sys/stat.h>
 
 #include "engine/byte_source.h"
+#include "engine/byte_zip_source.h"
 #include "engine/cp437.h"
 #include "engine/replace_file.h"
 #include "engine/split_source.h"
@@ -41,9 +47,13 @@ constexpr std::uint8_t kHostVfat = 14;
 constexpr std::uint8_t kHostOsx = 19;
 constexpr std::uint64_t kLocalHeaderFixed = 30;
 
-std::string DecodeText(const std::string& raw, bool utf8Flag) {
-  if (utf8Flag && IsValidUtf8(raw)) return raw;
-  return Cp437ToUtf8(raw);
+// The one name of an entry (see the top of this file).
+std::string DecodeName(const CdRecord& rec) {
+  const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
+  if (rec.flags & kFlagUtf8) return IsValidUtf8(rec.rawName) ? rec.rawName : Cp437ToUtf8(rec.rawName);
+  if (rec.hasUnicodeName && !rec.unicodeName.empty() && IsValidUtf8(rec.unicodeName)) return rec.unicodeName;
+  if ((host == kHostUnix || host == kHostOsx) && IsValidUtf8(rec.rawName)) return rec.rawName;
+  return Cp437ToUtf8(rec.rawName);
 }
 
 std::string DecodeComment(const std::string& raw) {
@@ -79,7 +89,7 @@ void DecodeAttributes(const CdRecord& rec, ZipEntryRecord& e) {
     (void)kHostDos; (void)kHostNtfs; (void)kHostVfat;
     e.info.attributes = rec.externalAttributes & 0xff;
   }
-  if (EndsWithSlash(e.rawName)) {
+  if (EndsWithSlash(e.info.name)) {
     e.info.isFolder = true;
     e.info.attributes = (e.info.attributes | attr::Folder) & ~attr::Archive;
   } else if (e.info.attributes & attr::Folder) {
@@ -90,8 +100,8 @@ void DecodeAttributes(const CdRecord& rec, ZipEntryRecord& e) {
 ZipEntryRecord MakeRecord(zip_uint64_t index, CdRecord& rec) {
   ZipEntryRecord e;
   e.index = index;
+  e.info.name = DecodeName(rec);
   e.rawName = std::move(rec.rawName);
-  e.info.name = DecodeText(e.rawName, rec.flags & kFlagUtf8);
   e.info.size = rec.size;
   e.info.packedSize = rec.packedSize;
   e.info.crc = rec.crc;
@@ -164,98 +174,6 @@ bool StartsWithLocalHeader(const ByteSource& src) {
   return src.read(0, b, sizeof b) && Le32(b) == zipsig::kLocalHeader;
 }
 
-// A read-only libzip source over a ByteSource, which must outlive it.
-// libzip reads a large central directory record by record, in pieces of a
-// few dozen bytes; the read-ahead turns those into few large reads.
-constexpr std::size_t kReadAhead = 256 * 1024;
-
-struct ByteZipSource {
-  const ByteSource* src = nullptr;
-  std::uint64_t pos = 0;
-  std::string ahead;              // bytes from aheadAt on
-  std::uint64_t aheadAt = 0;
-  zip_error_t error{};
-
-  // Copies n bytes at pos into out; false when the source cannot give them.
-  bool Read(void* out, std::size_t n) {
-    if (n >= kReadAhead) return src->read(pos, out, n);
-    if (pos < aheadAt || pos - aheadAt > ahead.size() || ahead.size() - (pos - aheadAt) < n) {
-      const std::uint64_t left = src->size() - pos;
-      ahead.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadAhead, left)));
-      aheadAt = pos;
-      if (!src->read(pos, ahead.data(), ahead.size())) {
-        ahead.clear();
-        return false;
-      }
-    }
-    std::memcpy(out, ahead.data() + (pos - aheadAt), n);
-    return true;
-  }
-};
-
-zip_int64_t ByteZipSourceCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-  auto* s = static_cast<ByteZipSource*>(state);
-  switch (cmd) {
-    case ZIP_SOURCE_OPEN:
-      s->pos = 0;
-      return 0;
-    case ZIP_SOURCE_READ: {
-      const std::uint64_t size = s->src->size();
-      const std::uint64_t n = s->pos >= size ? 0 : std::min<std::uint64_t>(len, size - s->pos);
-      if (n > 0 && !s->Read(data, static_cast<std::size_t>(n))) {
-        zip_error_set(&s->error, ZIP_ER_READ, EIO);
-        return -1;
-      }
-      s->pos += n;
-      return static_cast<zip_int64_t>(n);
-    }
-    case ZIP_SOURCE_CLOSE:
-      return 0;
-    case ZIP_SOURCE_STAT: {
-      auto* st = static_cast<zip_stat_t*>(data);
-      if (len < sizeof *st) {
-        zip_error_set(&s->error, ZIP_ER_INVAL, 0);
-        return -1;
-      }
-      zip_stat_init(st);
-      st->size = s->src->size();
-      st->valid |= ZIP_STAT_SIZE;
-      return sizeof *st;
-    }
-    case ZIP_SOURCE_SEEK: {
-      const zip_int64_t to = zip_source_seek_compute_offset(s->pos, s->src->size(), data, len, &s->error);
-      if (to < 0) return -1;
-      s->pos = static_cast<std::uint64_t>(to);
-      return 0;
-    }
-    case ZIP_SOURCE_TELL:
-      return static_cast<zip_int64_t>(s->pos);
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&s->error, data, len);
-    case ZIP_SOURCE_FREE:
-      zip_error_fini(&s->error);
-      delete s;
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return ZIP_SOURCE_SUPPORTS_SEEKABLE;
-    default:
-      zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
-  }
-}
-
-zip_source_t* MakeByteZipSource(const ByteSource& src, zip_error_t* error) {
-  auto* state = new ByteZipSource;
-  state->src = &src;
-  zip_error_init(&state->error);
-  zip_source_t* source = zip_source_function_create(&ByteZipSourceCallback, state, error);
-  if (!source) {
-    zip_error_fini(&state->error);
-    delete state;
-  }
-  return source;
-}
-
 }  // namespace
 
 ZipArchiveReader::ZipArchiveReader() = default;
@@ -303,11 +221,12 @@ Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
   CentralDirectory cd;
   const Result parsed = ReadCentralDirectory(src, cd);
   if (parsed == rc::UnknownArchiveType && StartsWithLocalHeader(src)) return rc::ArchiveError;  // cut short
+  if (parsed == rc::ArchiveError && split_) problem_ = split_->VolumeAt(cd.failedAt);
   if (parsed != rc::Ok) return parsed;
 
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* source = MakeByteZipSource(src, &error);
+  zip_source_t* source = MakeZipSource(src, &error);
   if (source) {
     za_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (!za_) zip_source_free(source);
@@ -327,13 +246,24 @@ Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
   return checkSafety ? CheckSafety(src, cd) : rc::Ok;
 }
 
+void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result r) const {
+  if (problem_.empty() || r == rc::Ok) return;
+  ProgressEvent ev;
+  ev.Operation = operation;
+  ev.MsgType = r;
+  ev.ZipFile = zip.ZipFile;
+  ev.FileName = problem_;
+  zip.Report(ev);
+}
+
 Result ZipArchiveReader::CheckSafety(const ByteSource& src, const CentralDirectory& cd) {
   std::vector<EntrySpan> spans(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (!LocalSpan(src, entries_[i].dataOffset, entries_[i].info.packedSize, spans[i])) {
       // No local header where the directory says: damaged, cut short, or
-      // the volumes of a split set are out of order.
-      problem_ = entries_[i].info.name;
+      // the volumes of a split set are out of order (then the volume that
+      // holds the offset is the one to name).
+      problem_ = split_ ? split_->VolumeAt(entries_[i].dataOffset) : entries_[i].info.name;
       return rc::ArchiveError;
     }
   }

@@ -8,7 +8,8 @@
 //   - finishes a comment change an earlier crash left half done;
 //   - opens the file (or the split set, asking through zip.Prompt kind 1 for a
 //     missing volume) read-only with libzip;
-//   - decodes every name (UTF-8 when flagged and valid, else code page 437),
+//   - decides every entry's one name (zip_archive.cpp says how: the UTF-8
+//     flag, Info-ZIP's Unicode-path field, the host, else code page 437),
 //     cleans it with CleanEntryName and keeps the verdict per entry;
 //   - when checkSafety is set, refuses the archive (rc::ArchiveError) if
 //     entries' data overlap or run past the end, or two entries share a
@@ -16,7 +17,8 @@
 // Entries whose names are refused stay in the table with clean.usable() false.
 //
 // libzip reads through the same ByteSource our own parse read (one open
-// descriptor per file), so a file swapped on disk between the two reads
+// descriptor per file, MakeZipSource of byte_zip_source.h, for single files
+// and split sets alike), so a file swapped on disk between the two reads
 // cannot show libzip other bytes than the ones the checks judged.
 //
 // Ownership: the reader owns the zip_t, the file and the split set; handle()
@@ -43,7 +45,7 @@ struct CentralDirectory;
 struct ZipEntryRecord {
   zip_uint64_t index = 0;        // libzip's index
   EntryInfo info;                // as listing shows it (info.name is the decoded name)
-  std::string rawName;           // the stored name bytes
+  std::string rawName;           // the header's name bytes (info.name may come from 0x7075)
   CleanName clean;               // the path extraction may write, or the refusal
   std::uint32_t unixMode = 0;    // st_mode bits when made on Unix, else 0
   bool isSymlink = false;
@@ -68,6 +70,9 @@ class ZipArchiveReader {
   bool isSplitSet() const { return split_ != nullptr; }
   // What an error of Open is about: an entry name or a volume's path.
   const std::string& problem() const { return problem_; }
+  // Tells zip the error r of Open in an event naming problem(); nothing when
+  // there is no name to give (the action's end event says it then).
+  void ReportProblem(KxZip& zip, std::int16_t operation, Result r) const;
 
  private:
   // Parses the directory from src, opens libzip on the same bytes and builds

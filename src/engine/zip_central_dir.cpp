@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <zlib.h>
+
 namespace kx {
 namespace {
 
@@ -44,8 +46,26 @@ constexpr std::size_t kAesStrengthAt = 4;
 constexpr std::size_t kAesMethodAt = 5;
 constexpr std::size_t kAesDataSize = 7;
 constexpr std::uint16_t kMethodAes = 99;
+constexpr std::uint16_t kExtraUnicodePath = 0x7075;
+constexpr std::uint8_t kUnicodePathVersion = 1;
+constexpr std::size_t kUnicodePathCrcAt = 1;
+constexpr std::size_t kUnicodePathNameAt = 5;
 constexpr std::uint32_t kSaturated32 = 0xffffffff;
 constexpr std::uint16_t kSaturated16 = 0xffff;
+
+std::uint32_t Crc32Of(const std::string& bytes) {
+  // crc32 takes a uInt length; names are at most 65,535 bytes.
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// Keeps the Unicode path of a 0x7075 field when it belongs to rec's name.
+void TakeUnicodePath(const std::uint8_t* data, std::size_t len, CdRecord& rec) {
+  if (len < kUnicodePathNameAt || data[0] != kUnicodePathVersion) return;
+  if (Le32(data + kUnicodePathCrcAt) != Crc32Of(rec.rawName)) return;  // stale
+  rec.hasUnicodeName = true;
+  rec.unicodeName.assign(reinterpret_cast<const char*>(data + kUnicodePathNameAt), len - kUnicodePathNameAt);
+}
 
 // Takes the next 64-bit Zip64 value for a saturated field; false when the
 // extra field is too short to hold it.
@@ -74,6 +94,8 @@ bool ApplyExtras(const std::uint8_t* p, std::size_t n, CdRecord& rec, bool sizeS
     } else if (id == kExtraAes && len >= kAesDataSize) {
       rec.aesStrength = data[kAesStrengthAt];
       if (rec.method == kMethodAes) rec.method = Le16(data + kAesMethodAt);
+    } else if (id == kExtraUnicodePath) {
+      TakeUnicodePath(data, len, rec);
     }
     p = dataEnd;
   }
@@ -111,9 +133,10 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
   out = CentralDirectory{};
   std::uint64_t endAt = 0;
   if (!FindEndRecordIn(src, src.size(), false, endAt)) return rc::UnknownArchiveType;
+  out.endRecordOffset = endAt;
+  out.failedAt = endAt;
   std::uint8_t end[kEndFixed];
   if (!src.read(endAt, end, sizeof end)) return rc::ArchiveError;
-  out.endRecordOffset = endAt;
   out.entryCount = Le16(end + kEndCountAt);
   out.directorySize = Le32(end + kEndDirSizeAt);
   out.directoryOffset = Le32(end + kEndDirOffsetAt);
@@ -126,6 +149,7 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
   if (endAt >= kLocatorSize && src.read(endAt - kLocatorSize, locator, sizeof locator) &&
       Le32(locator) == zipsig::kZip64Locator) {
     const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
+    out.failedAt = endAt - kLocatorSize;
     std::uint8_t z64[kZip64EndFixed];
     if (recordAt > endAt - kLocatorSize || !src.read(recordAt, z64, sizeof z64) ||
         Le32(z64) != zipsig::kZip64EndRecord)
@@ -139,12 +163,14 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
     return rc::ArchiveError;
   if (out.entryCount > out.directorySize / kCdFixed) return rc::ArchiveError;
 
+  out.failedAt = out.directoryOffset;
   std::string dir(static_cast<std::size_t>(out.directorySize), '\0');
   if (!src.read(out.directoryOffset, dir.data(), dir.size())) return rc::ArchiveError;
   const auto* b = reinterpret_cast<const std::uint8_t*>(dir.data());
   std::size_t pos = 0;
   out.records.resize(static_cast<std::size_t>(out.entryCount));
   for (CdRecord& rec : out.records) {
+    out.failedAt = out.directoryOffset + pos;
     if (dir.size() - pos < kCdFixed) return rc::ArchiveError;
     const std::uint8_t* r = b + pos;
     if (Le32(r) != zipsig::kCentralHeader) return rc::ArchiveError;

@@ -32,6 +32,13 @@
 // size, local header offset. 0x9901 (AES): +0 u16 version, +2 "AE",
 // +4 u8 strength (1..3), +5 u16 the real method.
 //
+// 0x7075 (Info-ZIP Unicode path), a second name for the entry:
+//
+//   +0 u8 version (1)  +1 u32 CRC-32 of the header's name bytes  +5 the name in UTF-8
+//
+// A field whose CRC does not match the header's name was left behind by a
+// tool that renamed the entry without knowing the field: it is stale.
+//
 // Pure functions on the calling thread; results are engine result codes.
 #include <cstdint>
 #include <string>
@@ -65,6 +72,10 @@ struct CdRecord {
   std::uint64_t localOffset = 0;
   std::uint8_t aesStrength = 0;    // 0 none, 1..3 = AES-128/192/256
   std::string rawName;             // all stored bytes, NULs included
+  // The 0x7075 name, only when its version is 1 and its CRC matches rawName
+  // (bytes as stored, not yet checked for valid UTF-8).
+  bool hasUnicodeName = false;
+  std::string unicodeName;
 };
 
 struct CentralDirectory {
@@ -74,6 +85,9 @@ struct CentralDirectory {
   std::uint64_t entryCount = 0;
   std::string comment;             // raw bytes
   std::vector<CdRecord> records;
+  // After rc::ArchiveError: the offset of the bytes found wanting (the
+  // record, the directory, the end record), so a split set can name the volume.
+  std::uint64_t failedAt = 0;
 };
 
 // Offset of the end record of the archive that ends at `end`. With exactEnd

@@ -146,7 +146,7 @@ class ActionProgress {
     ev.Percent = static_cast<std::int16_t>(total_ == 0 ? 100 : std::min<std::uint64_t>(done_ * 100 / total_, 100));
     ev.ZipFile = zip_.ZipFile;
     ev.FileName = name_;
-    zip_.Progress(ev);
+    zip_.Report(ev);
   }
 
   KxZip& zip_;
@@ -469,15 +469,7 @@ Result RunAction(KxZip& zip, std::int16_t operation) {
   ClearCancel();
   ZipArchiveReader reader;
   if (const Result r = reader.Open(zip, true); r != rc::Ok) {
-    // Name what the refusal is about (an entry or a volume) before the end event.
-    if (!reader.problem().empty() && zip.Progress) {
-      ProgressEvent ev;
-      ev.Operation = operation;
-      ev.MsgType = r;
-      ev.ZipFile = zip.ZipFile;
-      ev.FileName = reader.problem();
-      zip.Progress(ev);
-    }
+    reader.ReportProblem(zip, operation, r);
     return r;
   }
   const std::vector<std::string> patterns = SplitFileSpec(zip.FileSpec);

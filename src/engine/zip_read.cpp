@@ -14,7 +14,10 @@ namespace {
 Result ReadZipDirectory(KxZip& zip, ArchiveDirectory& out) {
   ZipArchiveReader reader;
   const Result r = reader.Open(zip, false);
-  if (r != rc::Ok) return r;
+  if (r != rc::Ok) {
+    reader.ReportProblem(zip, action::ReadDirectory, r);
+    return r;
+  }
   out.entries.reserve(reader.entries().size());
   for (const auto& e : reader.entries()) out.entries.push_back(e.info);
   out.comment = reader.comment();

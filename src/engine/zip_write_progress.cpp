@@ -43,7 +43,7 @@ void UpdateProgress::Report(const std::string& fileName, std::int16_t percent) {
   ev.Percent = percent;
   ev.ZipFile = zip_.ZipFile;
   ev.FileName = fileName;
-  zip_.Progress(ev);
+  zip_.Report(ev);
 }
 
 void UpdateProgress::Advance(double fraction) {

@@ -116,17 +116,28 @@ INSTANTIATE_TEST_SUITE_P(
                       NameRow{"dots", "././/boese.txt", kx::rc::Ok, "boese.txt"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// libzip would prefer the Unicode-path field (0x7075); we judge and write
-// the central header's own name.
-TEST(HostileArchive, UnicodePathFieldCannotRedirect) {
+// An entry whose header says "harmlos.txt" and whose Unicode-path field
+// (0x7075) says something else. A field with the right CRC gives the entry
+// its one name: listing shows it, and that is the name extraction judges.
+struct UnicodePathRow {
+  const char* label;
+  std::string fieldName;
+  bool crcMatches;
+  std::string listed;
+  kx::Result result;   // of the extraction; a refusal names the listed entry
+  FileMap written;
+};
+
+class HostileUnicodePath : public ::testing::TestWithParam<UnicodePathRow> {};
+
+TEST_P(HostileUnicodePath, TheListedNameIsTheJudgedAndWrittenName) {
   Scene s;
-  const std::string other = "../../boese.txt";
-  const std::string name = "harmlos.txt";
-  RawEntry e = FileEntry(name, "inhalt");
+  const std::string header = "harmlos.txt";
+  RawEntry e = FileEntry(header, "inhalt");
   std::string field;
   field += '\x01';
-  kxtest::Put32(field, kxtest::Crc32(name));
-  field += other;
+  kxtest::Put32(field, kxtest::Crc32(GetParam().crcMatches ? header : header + "x"));
+  field += GetParam().fieldName;
   kxtest::Put16(e.extra, 0x7075);
   kxtest::Put16(e.extra, static_cast<std::uint32_t>(field.size()));
   e.extra += field;
@@ -135,11 +146,25 @@ TEST(HostileArchive, UnicodePathFieldCannotRedirect) {
   s.Write(raw.Finish());
   s.zip.SetAction(kx::action::ReadDirectory);
   ASSERT_EQ(s.zip.LastResult(), kx::rc::Ok);
-  EXPECT_EQ(s.zip.EntryName(), name);
-  EXPECT_EQ(s.Extract(), kx::rc::Ok);
-  EXPECT_EQ(Tree(s.out()), (FileMap{{"harmlos.txt", "inhalt"}}));
+  EXPECT_EQ(s.zip.EntryName(), GetParam().listed);
+  s.messages.clear();
+  EXPECT_EQ(s.Extract(), GetParam().result);
+  EXPECT_EQ(Tree(s.out()), GetParam().written);
   EXPECT_TRUE(s.Outside().empty());
+  if (GetParam().result != kx::rc::Ok) EXPECT_TRUE(s.Named(GetParam().listed, GetParam().result));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HostileUnicodePath,
+    ::testing::Values(
+        UnicodePathRow{"climbs_out", "../../boese.txt", true, "../../boese.txt", kx::rc::ArchiveError, {}},
+        UnicodePathRow{"stale_crc", "../../boese.txt", false, "harmlos.txt", kx::rc::Ok, {{"harmlos.txt", "inhalt"}}},
+        UnicodePathRow{"renames", "anders.txt", true, "anders.txt", kx::rc::Ok, {{"anders.txt", "inhalt"}}},
+        UnicodePathRow{"nul_inside", std::string("gut.txt\0/../../boese.txt", 24), true,
+                       std::string("gut.txt\0/../../boese.txt", 24), kx::rc::ArchiveError, {}},
+        UnicodePathRow{"not_utf8", "b\xf6se.txt", true, "harmlos.txt", kx::rc::Ok, {{"harmlos.txt", "inhalt"}}},
+        UnicodePathRow{"empty", "", true, "harmlos.txt", kx::rc::Ok, {{"harmlos.txt", "inhalt"}}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(HostileArchive, LinkPointingOutsideThenAFileThroughIt) {
   Scene s;
