@@ -2,9 +2,9 @@
 // twice: by our central directory parser over a MemorySource, each name
 // decoded and cleaned as the reader does it; then whole, from a temporary
 // file, by ZipArchiveReader (our parse, libzip over the same bytes, the span
-// and duplicate checks). Aborts when a cleaned name that extraction would
-// use could leave the target folder, or when the reader's table and the
-// parser's disagree.
+// and duplicate checks) and by its listing. Aborts when a cleaned name that
+// extraction would use could leave the target folder, or when the reader's
+// table, the listing and the parser's disagree.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -64,6 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   kx::KxZip zip;
   zip.ZipFile = TempPath();
+  kx::ArchiveDirectory listed;
+  const bool listOk = kx::ZipArchiveReader().List(zip, listed) == kx::rc::Ok;
+  if (listOk) Check(parsed == kx::rc::Ok && listed.entries.size() == cd.records.size());
   for (const bool checkSafety : {false, true}) {
     kx::ZipArchiveReader reader;
     if (reader.Open(zip, checkSafety) != kx::rc::Ok) continue;
@@ -74,6 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(e.rawName.find('\0') == std::string::npos || !e.clean.usable());
     }
     Check(zip_get_num_entries(reader.handle(), 0) == static_cast<zip_int64_t>(reader.entries().size()));
+    // The listing shows exactly the names the checks judge.
+    Check(listOk);
+    for (std::size_t i = 0; i < listed.entries.size(); ++i) Check(listed.entries[i].name == reader.entries()[i].info.name);
   }
   ::unlink(TempPath().c_str());
   return 0;

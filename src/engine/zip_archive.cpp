@@ -2,7 +2,8 @@
 //
 // Names: each entry has exactly one name, decided here; listing shows it,
 // CleanEntryName judges it and extraction writes it. In this order:
-//   - general-purpose bit 11 set and the header name valid UTF-8: that name;
+//   - general-purpose bit 11 set: the header name, which must be valid
+//     UTF-8 (else the archive is refused, as libzip refuses it);
 //   - bit 11 clear and an Info-ZIP Unicode-path field (0x7075, version 1)
 //     whose CRC matches the header name and whose name is valid UTF-8 and
 //     not empty: the field's name (a stale field, CRC mismatch, is ignored);
@@ -18,6 +19,7 @@
 // so index i of the table is libzip's index i. libzip is opened without
 // ZIP_CHECKCONS; with checkSafety we read each local header ourselves (30
 // bytes: its signature and the lengths that place the data) for the span check.
+// List (action 1) stops after our parse: libzip is only opened to read data.
 #include "engine/zip_archive.h"
 
 #include <algorithm>
@@ -47,12 +49,26 @@ constexpr std::uint8_t kHostVfat = 14;
 constexpr std::uint8_t kHostOsx = 19;
 constexpr std::uint64_t kLocalHeaderFixed = 30;
 
-// The one name of an entry (see the top of this file).
-std::string DecodeName(const CdRecord& rec) {
+enum class NameSource { Header, UnicodeField, CodePage437 };
+
+// Where an entry's one name comes from (see the top of this file); a name
+// flagged UTF-8 has been checked by ZipArchiveReader::Parse.
+NameSource SourceOf(const CdRecord& rec) {
+  if (rec.flags & kFlagUtf8) return NameSource::Header;
+  if (rec.hasUnicodeName && !rec.unicodeName.empty() && IsValidUtf8(rec.unicodeName)) return NameSource::UnicodeField;
   const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
-  if (rec.flags & kFlagUtf8) return IsValidUtf8(rec.rawName) ? rec.rawName : Cp437ToUtf8(rec.rawName);
-  if (rec.hasUnicodeName && !rec.unicodeName.empty() && IsValidUtf8(rec.unicodeName)) return rec.unicodeName;
-  if ((host == kHostUnix || host == kHostOsx) && IsValidUtf8(rec.rawName)) return rec.rawName;
+  if ((host == kHostUnix || host == kHostOsx) && IsValidUtf8(rec.rawName)) return NameSource::Header;
+  return NameSource::CodePage437;
+}
+
+// The one name of an entry. With take, the header's name bytes may be moved
+// out of rec (listing needs them no more).
+std::string NameOf(CdRecord& rec, bool take) {
+  switch (SourceOf(rec)) {
+    case NameSource::Header: return take ? std::move(rec.rawName) : rec.rawName;
+    case NameSource::UnicodeField: return std::move(rec.unicodeName);
+    case NameSource::CodePage437: break;
+  }
   return Cp437ToUtf8(rec.rawName);
 }
 
@@ -71,46 +87,55 @@ std::uint16_t EncryptionOf(const CdRecord& rec) {
   return ZIP_EM_TRAD_PKWARE;
 }
 
-// DOS attribute bits from the external attributes, by the host that made the entry.
-void DecodeAttributes(const CdRecord& rec, ZipEntryRecord& e) {
+// DOS attribute bits from the external attributes, by the host that made
+// the entry; the Unix mode when a Unix-like host stored one (else 0).
+void DecodeAttributes(const CdRecord& rec, EntryInfo& info, std::uint32_t& unixMode) {
   const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
   const std::uint32_t mode = rec.externalAttributes >> 16;
   const bool unixLike = (host == kHostUnix || host == kHostOsx) && mode != 0;
+  unixMode = 0;
   if (unixLike) {
-    e.unixMode = mode;
+    unixMode = mode;
     std::uint32_t a = 0;
     if (!(mode & S_IWUSR)) a |= attr::ReadOnly;
     if (S_ISDIR(mode)) a |= attr::Folder;
     else a |= attr::Archive;
-    e.isSymlink = S_ISLNK(mode);
-    e.info.attributes = a;
+    info.attributes = a;
   } else {
     // DOS, NTFS, VFAT and unknown hosts keep the DOS bits in the low byte.
     (void)kHostDos; (void)kHostNtfs; (void)kHostVfat;
-    e.info.attributes = rec.externalAttributes & 0xff;
+    info.attributes = rec.externalAttributes & 0xff;
   }
-  if (EndsWithSlash(e.info.name)) {
-    e.info.isFolder = true;
-    e.info.attributes = (e.info.attributes | attr::Folder) & ~attr::Archive;
-  } else if (e.info.attributes & attr::Folder) {
-    e.info.isFolder = true;
+  if (EndsWithSlash(info.name)) {
+    info.isFolder = true;
+    info.attributes = (info.attributes | attr::Folder) & ~attr::Archive;
+  } else if (info.attributes & attr::Folder) {
+    info.isFolder = true;
   }
+}
+
+// The entry as listing shows it.
+EntryInfo InfoOf(CdRecord& rec, std::string name, std::uint32_t& unixMode) {
+  EntryInfo info;
+  info.name = std::move(name);
+  info.size = rec.size;
+  info.packedSize = rec.packedSize;
+  info.crc = rec.crc;
+  info.method = rec.method;
+  info.modified = FromDosDateTime(rec.dosDate, rec.dosTime);
+  info.encrypted = EncryptionOf(rec) != ZIP_EM_NONE;
+  DecodeAttributes(rec, info, unixMode);
+  return info;
 }
 
 ZipEntryRecord MakeRecord(zip_uint64_t index, CdRecord& rec) {
   ZipEntryRecord e;
   e.index = index;
-  e.info.name = DecodeName(rec);
+  e.info = InfoOf(rec, NameOf(rec, false), e.unixMode);
+  e.isSymlink = S_ISLNK(e.unixMode);
   e.rawName = std::move(rec.rawName);
-  e.info.size = rec.size;
-  e.info.packedSize = rec.packedSize;
-  e.info.crc = rec.crc;
-  e.info.method = rec.method;
-  e.info.modified = FromDosDateTime(rec.dosDate, rec.dosTime);
   e.encryptionMethod = EncryptionOf(rec);
-  e.info.encrypted = e.encryptionMethod != ZIP_EM_NONE;
   e.dataOffset = rec.localOffset;
-  DecodeAttributes(rec, e);
   e.clean = CleanEntryName(e.info.name, e.rawName);
   return e;
 }
@@ -183,6 +208,25 @@ ZipArchiveReader::~ZipArchiveReader() {
 }
 
 Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
+  const ByteSource* src = nullptr;
+  if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
+  return Load(*src, checkSafety);
+}
+
+Result ZipArchiveReader::List(KxZip& zip, ArchiveDirectory& out) {
+  out = ArchiveDirectory{};
+  const ByteSource* src = nullptr;
+  if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
+  CentralDirectory cd;
+  if (const Result r = Parse(*src, cd); r != rc::Ok) return r;
+  out.entries.reserve(cd.records.size());
+  std::uint32_t unixMode = 0;
+  for (CdRecord& rec : cd.records) out.entries.push_back(InfoOf(rec, NameOf(rec, true), unixMode));
+  out.comment = DecodeComment(cd.comment);
+  return rc::Ok;
+}
+
+Result ZipArchiveReader::OpenSource(KxZip& zip, const ByteSource*& src) {
   const std::string path = zip.ZipFile;
   std::string firstVolume;
   if (IsSplitVolumePath(path, firstVolume)) {
@@ -205,7 +249,8 @@ Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
       split_.reset();
       return r;
     }
-    return Load(*split_, checkSafety);
+    src = split_.get();
+    return rc::Ok;
   }
 
   const Result recovered = RecoverCommentJournal(ResolveArchivePath(path));
@@ -214,15 +259,29 @@ Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
   file_ = std::make_unique<FileSource>(path);
   if (!file_->ok()) return FromErrno(file_->openError());
   if (file_->size() == 0) return rc::UnknownArchiveType;
-  return Load(*file_, checkSafety);
+  src = file_.get();
+  return rc::Ok;
 }
 
-Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
-  CentralDirectory cd;
+Result ZipArchiveReader::Parse(const ByteSource& src, CentralDirectory& cd) {
   const Result parsed = ReadCentralDirectory(src, cd);
   if (parsed == rc::UnknownArchiveType && StartsWithLocalHeader(src)) return rc::ArchiveError;  // cut short
   if (parsed == rc::ArchiveError && split_) problem_ = split_->VolumeAt(cd.failedAt);
   if (parsed != rc::Ok) return parsed;
+  // Bit 11 on bytes that are not UTF-8: libzip refuses the archive, and so
+  // does the listing, before libzip is asked: a clear error, no guess.
+  for (const CdRecord& rec : cd.records) {
+    if ((rec.flags & kFlagUtf8) && !IsValidUtf8(rec.rawName)) {
+      problem_ = Cp437ToUtf8(rec.rawName);
+      return rc::ArchiveError;
+    }
+  }
+  return rc::Ok;
+}
+
+Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
+  CentralDirectory cd;
+  if (const Result r = Parse(src, cd); r != rc::Ok) return r;
 
   zip_error_t error;
   zip_error_init(&error);

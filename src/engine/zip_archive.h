@@ -64,6 +64,12 @@ class ZipArchiveReader {
   // missing volume ends the open with an error).
   Result Open(KxZip& zip, bool checkSafety);
 
+  // Action 1's way in: the directory as stored, names decided as Open
+  // decides them, read by our own parser alone. No libzip, no name check,
+  // no span check (listing writes nothing and refuses nothing); entries()
+  // stays empty and handle() null, so nothing can extract through it.
+  Result List(KxZip& zip, ArchiveDirectory& out);
+
   zip_t* handle() const { return za_; }
   const std::vector<ZipEntryRecord>& entries() const { return entries_; }
   const std::string& comment() const { return comment_; }   // UTF-8
@@ -75,6 +81,12 @@ class ZipArchiveReader {
   void ReportProblem(KxZip& zip, std::int16_t operation, Result r) const;
 
  private:
+  // The single file or the split set of zip.ZipFile (a comment change an
+  // earlier crash left half done is finished first); src points into *this.
+  Result OpenSource(KxZip& zip, const ByteSource*& src);
+  // Our own parse of the directory; names the volume of a split set that
+  // fails it. Refuses a name flagged UTF-8 that is not (naming the entry).
+  Result Parse(const ByteSource& src, CentralDirectory& cd);
   // Parses the directory from src, opens libzip on the same bytes and builds
   // the entry table; path_ is the single file's path (unused for split sets).
   Result Load(const ByteSource& src, bool checkSafety);

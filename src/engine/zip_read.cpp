@@ -2,7 +2,10 @@
 // decided by content (KxIdentifyFile); ZIP archives and split sets go through
 // ZipArchiveReader, the DOS kinds through their own small header readers.
 // Listing does not refuse hostile archives: it shows what is stored, and the
-// safety checks run when entries are tested or extracted.
+// safety checks run when entries are tested or extracted. ZIP listing reads
+// the central directory with our own parser only (ZipArchiveReader::List):
+// libzip's open would add a second pass with per-entry allocations and
+// time conversions that listing does not use.
 #include "engine/formats/dos_archives.h"
 #include "engine/kx_functions.h"
 #include "engine/operations.h"
@@ -13,15 +16,9 @@ namespace {
 
 Result ReadZipDirectory(KxZip& zip, ArchiveDirectory& out) {
   ZipArchiveReader reader;
-  const Result r = reader.Open(zip, false);
-  if (r != rc::Ok) {
-    reader.ReportProblem(zip, action::ReadDirectory, r);
-    return r;
-  }
-  out.entries.reserve(reader.entries().size());
-  for (const auto& e : reader.entries()) out.entries.push_back(e.info);
-  out.comment = reader.comment();
-  return rc::Ok;
+  const Result r = reader.List(zip, out);
+  if (r != rc::Ok) reader.ReportProblem(zip, action::ReadDirectory, r);
+  return r;
 }
 
 Result ReadDosDirectory(const std::string& path, std::int16_t archiveKind, ArchiveDirectory& out) {
