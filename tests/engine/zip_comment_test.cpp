@@ -6,26 +6,7 @@
 #include "engine/kx_functions.h"
 #include "engine/operations.h"
 #include "engine/zip_write_comment.h"
-#include "support/test_support.h"
-
-namespace kxwt {  // zip_write_peers.cpp
-namespace fs = std::filesystem;
-struct PyEntry {
-  std::string name;
-  std::uint64_t size = 0, packed = 0;
-  std::uint32_t crc = 0;
-  std::string time;
-  int method = -1;
-  bool utf8 = false, encrypted = false;
-  unsigned unixMode = 0;
-  bool unixTime = false;
-};
-std::vector<PyEntry> PyEntries(const fs::path& archive, std::string* comment);
-bool UnzipTestOk(const fs::path& archive);
-void SetMtime(const fs::path& path, std::time_t t);
-std::time_t Mtime(const fs::path& path);
-std::vector<std::string> Leftovers(const fs::path& folder);
-}  // namespace kxwt
+#include "engine_fixture.h"
 
 namespace {
 
