@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <ctime>
 #include <fcntl.h>
@@ -114,6 +115,15 @@ FileMap Files(const fs::path& root) {
       out[e.path().lexically_relative(root).generic_string()] = kxtest::ReadFile(e.path());
   }
   return out;
+}
+
+std::vector<std::string> Listing(const fs::path& root) {
+  std::vector<std::string> names;
+  if (!fs::exists(root)) return names;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    names.push_back(e.path().lexically_relative(root).generic_string() + (e.is_directory() && !e.is_symlink() ? "/" : ""));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::uint32_t Crc(const std::string& data) {

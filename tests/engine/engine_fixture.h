@@ -45,6 +45,8 @@ std::time_t Mtime(const fs::path& path);
 std::vector<std::string> Leftovers(const fs::path& folder);
 // Every regular file below root (links left out), with its content.
 FileMap Files(const fs::path& root);
+// Every name below root, sorted, folders ending in "/"; empty when root is missing.
+std::vector<std::string> Listing(const fs::path& root);
 
 // Runs a peer in cwd; the test fails unless it exits with 0.
 void Pack(const std::vector<std::string>& argv, const fs::path& cwd);

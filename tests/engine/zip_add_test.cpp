@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "engine/cancel.h"
 #include "engine/kx_functions.h"
@@ -75,77 +76,56 @@ TEST(ZipAdd, NewArchivePassesEveryPeerWithNamesSizesTimesAndContents) {
   EXPECT_TRUE(kxwt::Leftovers(dir.path()).empty());
 }
 
-struct StorePathsRow {
-  std::int16_t storePaths;
-  std::vector<std::string> names;  // "<abs>" stands for the temp folder without the root
+// The names a request stores, with StorePaths, Recurse and LongNames. In the
+// request "@" stands for the temp folder; in the names "<abs>" for the temp
+// folder without the root.
+struct NamesRow {
+  const char* label;
+  std::string request;
+  std::function<void(kx::KxZip&)> set;
+  std::vector<std::string> names;
 };
 
-class ZipAddStorePaths : public ::testing::TestWithParam<StorePathsRow> {};
+class ZipAddNames : public ::testing::TestWithParam<NamesRow> {};
 
-TEST_P(ZipAddStorePaths, StoresNamesAsTheOptionSays) {
+TEST_P(ZipAddNames, StoredAsTheOptionsSay) {
   TempDir dir;
-  WriteFile(dir / "docs/a.txt", "a");
-  WriteFile(dir / "docs/sub/b.txt", "b");
+  for (const char* f : {"docs/a.txt", "docs/sub/b.txt", "src/x.c", "src/y.h", "src/lib/z.c",
+                        "Ordner mit Namen/Langer Dateiname.html", "Ordner mit Namen/Langer Dateiname B.html",
+                        "Ordner mit Namen/kurz.txt"})
+    WriteFile(dir / f, f);
+  std::string request = GetParam().request;
+  request.replace(request.find('@'), 1, dir.path().string());
   kx::KxZip zip;
-  kxwt::Aim(zip, dir / "p.zip", (dir / "docs").string());
-  zip.StorePaths = GetParam().storePaths;
+  kxwt::Aim(zip, dir / "n.zip", request);
+  if (GetParam().set) GetParam().set(zip);
   ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
-  const std::string abs = dir.path().relative_path().generic_string();
   std::vector<std::string> expected;
   for (auto n : GetParam().names) {
-    if (n.rfind("<abs>", 0) == 0) n = abs + n.substr(5);
+    if (n.rfind("<abs>", 0) == 0) n = dir.path().relative_path().generic_string() + n.substr(5);
     expected.push_back(n);
   }
-  auto got = kxwt::PyNames(dir / "p.zip");
+  auto got = kxwt::PyNames(dir / "n.zip");
   std::sort(got.begin(), got.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(got, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, ZipAddStorePaths,
-    ::testing::Values(StorePathsRow{0, {"a.txt", "b.txt"}},
-                      StorePathsRow{1, {"<abs>/docs/", "<abs>/docs/a.txt", "<abs>/docs/sub/", "<abs>/docs/sub/b.txt"}},
-                      StorePathsRow{2, {"docs/", "docs/a.txt", "docs/sub/", "docs/sub/b.txt"}}));
-
-TEST(ZipAdd, DroppedFolderPatternStoresPathsBelowItsParent) {
-  TempDir dir;
-  WriteFile(dir / "docs/a.txt", "a");
-  WriteFile(dir / "docs/sub/b.txt", "b");
-  kx::KxZip zip;
-  kxwt::Aim(zip, dir / "d.zip", (dir / "docs").string() + "/*.*");
-  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
-  EXPECT_EQ(kxwt::PyNames(dir / "d.zip"), (std::vector<std::string>{"docs/a.txt", "docs/sub/", "docs/sub/b.txt"}));
-}
-
-TEST(ZipAdd, RecurseDecidesWhetherPatternsReachSubfolders) {
-  for (const bool recurse : {true, false}) {
-    TempDir dir;
-    WriteFile(dir / "src/x.c", "x");
-    WriteFile(dir / "src/y.h", "y");
-    WriteFile(dir / "src/lib/z.c", "z");
-    kx::KxZip zip;
-    kxwt::Aim(zip, dir / "r.zip", "\"" + (dir / "src").string() + "/*.c\"");
-    zip.Recurse = recurse;
-    ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
-    const std::vector<std::string> expected =
-        recurse ? std::vector<std::string>{"src/lib/z.c", "src/x.c"} : std::vector<std::string>{"src/x.c"};
-    EXPECT_EQ(kxwt::PyNames(dir / "r.zip"), expected);
-  }
-}
-
-TEST(ZipAdd, ShortNamesWhenLongNamesIsOff) {
-  TempDir dir;
-  WriteFile(dir / "Ordner mit Namen/Langer Dateiname.html", "1");
-  WriteFile(dir / "Ordner mit Namen/Langer Dateiname B.html", "2");
-  WriteFile(dir / "Ordner mit Namen/kurz.txt", "3");
-  kx::KxZip zip;
-  kxwt::Aim(zip, dir / "s.zip", "\"" + (dir / "Ordner mit Namen").string() + "\"");
-  zip.LongNames = false;
-  ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
-  EXPECT_EQ(kxwt::PyNames(dir / "s.zip"),
-            (std::vector<std::string>{"ORDNERMI/", "ORDNERMI/LANGERDA.HTM", "ORDNERMI/LANGER~1.HTM", "ORDNERMI/KURZ.TXT"}));
-}
+    Rows, ZipAddNames,
+    ::testing::Values(
+        NamesRow{"names_only", "@/docs", [](kx::KxZip& z) { z.StorePaths = 0; }, {"a.txt", "b.txt"}},
+        NamesRow{"full_paths", "@/docs", [](kx::KxZip& z) { z.StorePaths = 1; },
+                 {"<abs>/docs/", "<abs>/docs/a.txt", "<abs>/docs/sub/", "<abs>/docs/sub/b.txt"}},
+        NamesRow{"relative_paths", "@/docs", [](kx::KxZip& z) { z.StorePaths = 2; },
+                 {"docs/", "docs/a.txt", "docs/sub/", "docs/sub/b.txt"}},
+        // A dropped folder's pattern stores the paths below the folder's parent.
+        NamesRow{"folder_pattern", "@/docs/*.*", nullptr, {"docs/a.txt", "docs/sub/", "docs/sub/b.txt"}},
+        NamesRow{"recurse", "\"@/src/*.c\"", [](kx::KxZip& z) { z.Recurse = true; }, {"src/lib/z.c", "src/x.c"}},
+        NamesRow{"no_recurse", "\"@/src/*.c\"", [](kx::KxZip& z) { z.Recurse = false; }, {"src/x.c"}},
+        NamesRow{"short_names", "\"@/Ordner mit Namen\"", [](kx::KxZip& z) { z.LongNames = false; },
+                 {"ORDNERMI/", "ORDNERMI/LANGERDA.HTM", "ORDNERMI/LANGER~1.HTM", "ORDNERMI/KURZ.TXT"}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ZipAdd, LevelsGiveSmallerArchivesAndOptimalIsNoLargerThanZip6) {
   TempDir dir;
