@@ -178,32 +178,28 @@ TEST(ZipAdd, CompareReplacesOnlyEntriesWhoseFileIsNewer) {
   EXPECT_TRUE(kxwt::UnzipTestOk(dir / "c.zip"));
 }
 
+// MoveFiles deletes the files stored, and only those: not one that was up
+// to date, and none when the add fails (the archive named is no ZIP).
 TEST(ZipAdd, MoveFilesDeletesOnlyTheFilesStored) {
   TempDir dir;
   WriteFile(dir / "schon.txt", "schon drin");
+  WriteFile(dir / "neu.txt", "neu");
+  WriteFile(dir / "kein.zip", "this is not a zip archive at all, just text");
+  const std::string both = (dir / "schon.txt").string() + " " + (dir / "neu.txt").string();
+  kx::KxZip zip;
+  kxwt::Aim(zip, dir / "kein.zip", both);
+  zip.MoveFiles = true;
+  EXPECT_NE(kx::AddFiles(zip), kx::rc::Ok);
+  EXPECT_TRUE(fs::exists(dir / "neu.txt") && fs::exists(dir / "schon.txt"));
+  EXPECT_EQ(ReadFile(dir / "kein.zip"), "this is not a zip archive at all, just text");
   kx::KxZip first;
   kxwt::Aim(first, dir / "m.zip", (dir / "schon.txt").string());
   ASSERT_EQ(kx::AddFiles(first), kx::rc::Ok);
-  WriteFile(dir / "neu.txt", "neu");
-  kx::KxZip zip;
-  kxwt::Aim(zip, dir / "m.zip", (dir / "schon.txt").string() + " " + (dir / "neu.txt").string());
-  zip.MoveFiles = true;
+  kxwt::Aim(zip, dir / "m.zip", both);
   ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
   EXPECT_FALSE(fs::exists(dir / "neu.txt"));
   EXPECT_TRUE(fs::exists(dir / "schon.txt"));  // up to date, so not stored this time
   EXPECT_EQ(kxwt::PyNames(dir / "m.zip"), (std::vector<std::string>{"schon.txt", "neu.txt"}));
-}
-
-TEST(ZipAdd, MoveFilesKeepsEverythingWhenTheAddFails) {
-  TempDir dir;
-  WriteFile(dir / "a.txt", "a");
-  WriteFile(dir / "kein.zip", "this is not a zip archive at all, just text");
-  kx::KxZip zip;
-  kxwt::Aim(zip, dir / "kein.zip", (dir / "a.txt").string());
-  zip.MoveFiles = true;
-  EXPECT_NE(kx::AddFiles(zip), kx::rc::Ok);
-  EXPECT_TRUE(fs::exists(dir / "a.txt"));
-  EXPECT_EQ(ReadFile(dir / "kein.zip"), "this is not a zip archive at all, just text");
 }
 
 TEST(ZipAdd, ArchiveDateModes) {
