@@ -17,9 +17,6 @@
 
 namespace {
 
-using kxtest::ReadFile;
-using kxtest::TempDir;
-using kxtest::WriteFile;
 using namespace kxtest::dos;
 namespace fs = std::filesystem;
 

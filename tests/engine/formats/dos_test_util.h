@@ -20,6 +20,10 @@
 
 namespace kxtest::dos {
 
+using kxtest::ReadFile;
+using kxtest::TempDir;
+using kxtest::WriteFile;
+
 using Reader = kx::Result (*)(const kx::ByteSource&, kx::ArchiveDirectory&);
 using Sniffer = bool (*)(const kx::ByteSource&);
 
