@@ -4,13 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/operations.h"
-#include "support/test_support.h"
-
-namespace kxwt {  // zip_write_peers.cpp
-namespace fs = std::filesystem;
-bool UnzipTestOk(const fs::path& archive);
-std::vector<std::string> Leftovers(const fs::path& folder);
-}  // namespace kxwt
+#include "engine_fixture.h"
 
 namespace {
 
@@ -25,8 +19,7 @@ void MakeSet(const TempDir& dir) {
   WriteFile(dir / "daten/zufall.bin", kxtest::RandomBytes(250000, 4));
   WriteFile(dir / "daten/text.txt", std::string(50000, 'T'));
   kx::KxZip zip;
-  zip.ZipFile = (dir / "satz.001").string();
-  zip.FileSpec = (dir / "daten").string();
+  kxwt::Aim(zip, dir / "satz.001", (dir / "daten").string());
   zip.MultiVolume = true;
   zip.VolumeSize = kVolume;
   ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
@@ -57,8 +50,7 @@ TEST(MultiVolumeWrite, ExistingSplitSetRefusesAddAndDelete) {
   const std::string first = ReadFile(dir / "satz.001");
   WriteFile(dir / "mehr.txt", "mehr");
   kx::KxZip zip;
-  zip.ZipFile = (dir / "satz.001").string();
-  zip.FileSpec = (dir / "mehr.txt").string();
+  kxwt::Aim(zip, dir / "satz.001", (dir / "mehr.txt").string());
   zip.MultiVolume = true;
   EXPECT_EQ(kx::AddFiles(zip), kx::rc::NotWithMultiVolume);
   zip.FileSpec = "daten/text.txt";
@@ -70,8 +62,7 @@ TEST(MultiVolumeWrite, TooSmallVolumeSizeIsABadSwitch) {
   TempDir dir;
   WriteFile(dir / "a.txt", "a");
   kx::KxZip zip;
-  zip.ZipFile = (dir / "s.001").string();
-  zip.FileSpec = (dir / "a.txt").string();
+  kxwt::Aim(zip, dir / "s.001", (dir / "a.txt").string());
   zip.MultiVolume = true;
   zip.VolumeSize = 100;
   EXPECT_EQ(kx::AddFiles(zip), kx::rc::BadSwitch);

@@ -8,7 +8,6 @@
 #include <map>
 #include <set>
 #include <thread>
-#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
@@ -26,27 +25,12 @@ using kxtest::TempDir;
 using kxtest::WriteFile;
 using Files = std::map<std::string, std::string>;  // name -> content
 
-// Debian's 7zip package installs 7zz; older systems call it 7z.
-std::string SevenZip() {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "";
-  for (const char* name : {"7zz", "7z"}) {
-    std::size_t from = 0;
-    while (from <= dirs.size()) {
-      const std::size_t to = std::min(dirs.find(':', from), dirs.size());
-      if (::access((fs::path(dirs.substr(from, to - from)) / name).c_str(), X_OK) == 0) return name;
-      from = to + 1;
-    }
-  }
-  return "7zz";  // Run reports it missing
-}
-
 fs::path Volume(const fs::path& first, int number) { return SplitSet::VolumeName(first.string(), number); }
 
 // Writes the files into dir/src and splits them with 7-Zip into dir/x.zip.001, ...
 fs::path Make7zSet(const TempDir& dir, const Files& files, const std::string& volume,
                    const std::string& method = "-mx5") {
-  std::vector<std::string> argv = {SevenZip(), "a", "-tzip", method, "-v" + volume, (dir / "x.zip").string()};
+  std::vector<std::string> argv = {"7zz", "a", "-tzip", method, "-v" + volume, (dir / "x.zip").string()};
   for (const auto& [name, content] : files) {
     WriteFile(dir / ("src/" + name), content);
     argv.push_back(name);

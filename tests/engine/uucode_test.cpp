@@ -9,7 +9,7 @@
 
 #include "engine/kx_functions.h"
 #include "engine/uucode.h"
-#include "support/test_support.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -19,13 +19,7 @@ using kxtest::TempDir;
 using kxtest::WriteFile;
 namespace fs = std::filesystem;
 
-// Everything in a folder, recursively, as relative names.
-std::vector<std::string> Listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) names.push_back(e.path().lexically_relative(folder).string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using kxwt::Listing;
 
 struct RoundTrip {
   std::string name;
@@ -157,7 +151,7 @@ TEST_P(UuHostileName, StaysInsideTheTargetFolder) {
   fs::create_directories(dir / "deep" / "out");
   WriteFile(dir / "in.uue", Replace(HelloClassic(), "gruss.txt", row.name));
   EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "deep" / "out").string()), row.expected) << row.label;
-  std::vector<std::string> expect = {"deep", "deep/out", "in.uue"};
+  std::vector<std::string> expect = {"deep/", "deep/out/", "in.uue"};
   if (!row.lands.empty()) {
     expect.push_back("deep/out/" + row.lands);
     EXPECT_EQ(ReadFile(dir / "deep" / "out" / row.lands), kHello);
@@ -210,16 +204,17 @@ struct Broken {
   const char* label;
   std::string text;
   kx::Result expected;
+  std::vector<std::string> kept;  // complete files before the broken one
 };
 
 class UuBroken : public ::testing::TestWithParam<Broken> {};
 
-TEST_P(UuBroken, RefusedWithoutLeavingAnything) {
+TEST_P(UuBroken, RefusedWithoutLeavingAPartialFile) {
   TempDir dir;
   fs::create_directory(dir / "out");
   WriteFile(dir / "in.uue", GetParam().text);
   EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "out").string()), GetParam().expected);
-  EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{});
+  EXPECT_EQ(Listing(dir / "out"), GetParam().kept);
 }
 
 std::string BigEncoded() {
@@ -238,20 +233,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Broken{"length_char_lowercase", "begin 644 gruss.txt\nk2&%L\n`\nend\n", kx::rc::ArchiveError},
                       Broken{"control_length_char", "begin 644 gruss.txt\n\x01" "2&%L\n`\nend\n", kx::rc::ArchiveError},
                       Broken{"high_byte_in_data", "begin 644 gruss.txt\n#\xff\xfe\xfd\xfc\n`\nend\n", kx::rc::ArchiveError},
-                      Broken{"data_after_zero_line", "begin 644 gruss.txt\n`\n#86(`\nend\n", kx::rc::ArchiveError}),
+                      Broken{"data_after_zero_line", "begin 644 gruss.txt\n`\n#86(`\nend\n", kx::rc::ArchiveError},
+                      Broken{"complete_then_cut", HelloClassic() + BigEncoded(), kx::rc::ArchiveError, {"gruss.txt"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(UuDecode, CompleteFileBeforeATruncatedOneIsKept) {
-  TempDir dir;
-  fs::create_directory(dir / "out");
-  WriteFile(dir / "in.uue", HelloClassic() + BigEncoded());
-  EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "out").string()), kx::rc::ArchiveError);
-  EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"gruss.txt"});
-}
-
-TEST(UuFiles, MissingSourceOrFolderGiveTheirCodes) {
+TEST(UuFiles, MissingSourceOrFolderOrAFolderAsTargetGiveTheirCodes) {
   TempDir dir;
   WriteFile(dir / "a", "x");
+  fs::create_directories(dir / "ziel.uue" / "drin");
   WriteFile(dir / "in.uue", HelloClassic());
   std::int32_t out = 7;
   EXPECT_EQ(KxUUEncode((dir / "fehlt").string(), (dir / "a.uue").string(), 0, 0, out), kx::rc::FileNotFound);
@@ -261,16 +250,8 @@ TEST(UuFiles, MissingSourceOrFolderGiveTheirCodes) {
   EXPECT_EQ(KxUUDecode((dir / "fehlt.uue").string(), dir.path().string()), kx::rc::FileNotFound);
   EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "nicht").string()), kx::rc::PathNotFound);
   EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "a").string()), kx::rc::PathNotFound);
-  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a", "in.uue"}));
-}
-
-TEST(UuFiles, TargetThatIsAFolderGivesAccessDenied) {
-  TempDir dir;
-  fs::create_directories(dir / "ziel.uue" / "drin");
-  WriteFile(dir / "a", "x");
-  std::int32_t out = 0;
   EXPECT_EQ(KxUUEncode((dir / "a").string(), (dir / "ziel.uue").string(), 0, 0, out), kx::rc::AccessDenied);
-  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a", "ziel.uue", "ziel.uue/drin"}));
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a", "in.uue", "ziel.uue/", "ziel.uue/drin/"}));
 }
 
 TEST(UuFiles, EncodeReplacesAnOldTargetAndLeavesNoTemporaryFile) {

@@ -6,26 +6,7 @@
 #include "engine/kx_functions.h"
 #include "engine/operations.h"
 #include "engine/zip_write_comment.h"
-#include "support/test_support.h"
-
-namespace kxwt {  // zip_write_peers.cpp
-namespace fs = std::filesystem;
-struct PyEntry {
-  std::string name;
-  std::uint64_t size = 0, packed = 0;
-  std::uint32_t crc = 0;
-  std::string time;
-  int method = -1;
-  bool utf8 = false, encrypted = false;
-  unsigned unixMode = 0;
-  bool unixTime = false;
-};
-std::vector<PyEntry> PyEntries(const fs::path& archive, std::string* comment);
-bool UnzipTestOk(const fs::path& archive);
-void SetMtime(const fs::path& path, std::time_t t);
-std::time_t Mtime(const fs::path& path);
-std::vector<std::string> Leftovers(const fs::path& folder);
-}  // namespace kxwt
+#include "engine_fixture.h"
 
 namespace {
 
@@ -34,10 +15,13 @@ using kxtest::TempDir;
 using kxtest::WriteFile;
 namespace fs = std::filesystem;
 
-fs::path MakeArchive(const TempDir& dir) {
+// Two entries; with zip64 "zip -fz" writes Zip64 records even for so small an archive.
+fs::path MakeArchive(const TempDir& dir, bool zip64 = false) {
   WriteFile(dir / "a.txt", kxtest::RandomBytes(5000, 7));
   WriteFile(dir / "b.txt", "zwei");
-  EXPECT_EQ(kxtest::Run({"zip", "-q", "x.zip", "a.txt", "b.txt"}, dir.path()).exitCode, 0);
+  std::vector<std::string> argv = {"zip", "-q", "x.zip", "a.txt", "b.txt"};
+  if (zip64) argv.insert(argv.begin() + 2, "-fz");
+  kxwt::Pack(argv, dir.path());
   return dir / "x.zip";
 }
 
@@ -49,23 +33,27 @@ std::string Body(const fs::path& archive) {
 }
 
 TEST(ZipComment, NewCommentIsReadByPeersAndLeavesEntriesUntouched) {
-  TempDir dir;
-  const fs::path archive = MakeArchive(dir);
-  const std::string body = Body(archive);
-  for (const std::string& comment : std::vector<std::string>{"Erste Bemerkung – mit Umlauten äöü", "kürzer", std::string(3000, 'x'), ""}) {
-    ASSERT_EQ(kx::WriteArchiveComment(archive.string(), comment), kx::rc::Ok);
-    EXPECT_EQ(Body(archive), body);
-    std::string read;
-    EXPECT_EQ(kxwt::PyEntries(archive, &read).size(), 2u);
-    EXPECT_EQ(read, comment);
-    EXPECT_EQ(fs::file_size(archive), body.size() + 22 + comment.size());
-    if (!comment.empty()) {
-      const auto z = kxtest::Run({"unzip", "-z", archive.string()});
-      EXPECT_NE(z.output.find(comment), std::string::npos) << z.output;
+  for (const bool zip64 : {false, true}) {
+    SCOPED_TRACE(zip64 ? "zip64" : "plain");
+    TempDir dir;
+    const fs::path archive = MakeArchive(dir, zip64);
+    const std::string body = Body(archive);
+    for (const std::string& comment :
+         std::vector<std::string>{"Erste Bemerkung – mit Umlauten äöü", "kürzer", std::string(3000, 'x'), ""}) {
+      ASSERT_EQ(kx::WriteArchiveComment(archive.string(), comment), kx::rc::Ok);
+      EXPECT_EQ(Body(archive), body);
+      std::string read;
+      EXPECT_EQ(kxwt::PyEntries(archive, &read).size(), 2u);
+      EXPECT_EQ(read, comment);
+      EXPECT_EQ(fs::file_size(archive), body.size() + 22 + comment.size());
+      if (!comment.empty()) {
+        const auto z = kxtest::Run({"unzip", "-z", archive.string()});
+        EXPECT_NE(z.output.find(comment), std::string::npos) << z.output;
+      }
+      EXPECT_TRUE(kxwt::UnzipTestOk(archive));
     }
-    EXPECT_TRUE(kxwt::UnzipTestOk(archive));
+    EXPECT_TRUE(kxwt::Leftovers(dir.path()).empty());
   }
-  EXPECT_TRUE(kxwt::Leftovers(dir.path()).empty());
 }
 
 TEST(ZipComment, EqualCommentWritesNothing) {
@@ -118,20 +106,6 @@ TEST(ZipComment, HandleFunctionsWriteThroughTheHandle) {
   KxHandle missing = 0;
   EXPECT_EQ(KxZipOpen((dir / "fehlt.zip").string(), 0, missing), kx::rc::FileNotFound);
   EXPECT_EQ(missing, 0);
-}
-
-TEST(ZipComment, Zip64ArchiveGetsItsCommentToo) {
-  TempDir dir;
-  WriteFile(dir / "a.txt", "a");
-  // "zip -fz" writes Zip64 records even for a small archive.
-  ASSERT_EQ(kxtest::Run({"zip", "-q", "-fz", "z64.zip", "a.txt"}, dir.path()).exitCode, 0);
-  const std::string body = Body(dir / "z64.zip");
-  ASSERT_EQ(kx::WriteArchiveComment((dir / "z64.zip").string(), "vierundsechzig"), kx::rc::Ok);
-  EXPECT_EQ(Body(dir / "z64.zip"), body);
-  std::string read;
-  EXPECT_EQ(kxwt::PyEntries(dir / "z64.zip", &read).size(), 1u);
-  EXPECT_EQ(read, "vierundsechzig");
-  EXPECT_TRUE(kxwt::UnzipTestOk(dir / "z64.zip"));
 }
 
 }  // namespace

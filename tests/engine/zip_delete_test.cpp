@@ -5,25 +5,7 @@
 
 #include "engine/cancel.h"
 #include "engine/operations.h"
-#include "support/test_support.h"
-
-namespace kxwt {  // zip_write_peers.cpp
-namespace fs = std::filesystem;
-struct PyEntry {
-  std::string name;
-  std::uint64_t size = 0, packed = 0;
-  std::uint32_t crc = 0;
-  std::string time;
-  int method = -1;
-  bool utf8 = false, encrypted = false;
-  unsigned unixMode = 0;
-  bool unixTime = false;
-};
-std::vector<PyEntry> PyEntries(const fs::path& archive, std::string* comment);
-std::vector<std::string> PyNames(const fs::path& archive);
-bool UnzipTestOk(const fs::path& archive);
-bool SevenZipTestOk(const fs::path& archive, const std::string& password);
-}  // namespace kxwt
+#include "engine_fixture.h"
 
 namespace {
 
@@ -62,10 +44,10 @@ TEST_P(ZipDeleteRows, RemovesNamedEntriesAndKeepsTheOthersIdentical) {
   TempDir dir;
   const fs::path archive = MakeFive(dir);
   std::map<std::string, kxwt::PyEntry> before;
-  for (const auto& e : kxwt::PyEntries(archive, nullptr)) before[e.name] = e;
+  for (const auto& e : kxwt::PyEntries(archive)) before[e.name] = e;
   Delete(archive, GetParam().request, kx::rc::Ok);
   std::vector<std::string> left;
-  for (const auto& e : kxwt::PyEntries(archive, nullptr)) {
+  for (const auto& e : kxwt::PyEntries(archive)) {
     left.push_back(e.name);
     EXPECT_EQ(e.crc, before[e.name].crc) << e.name;
     EXPECT_EQ(e.packed, before[e.name].packed) << e.name;  // copied, not recompressed
@@ -73,7 +55,7 @@ TEST_P(ZipDeleteRows, RemovesNamedEntriesAndKeepsTheOthersIdentical) {
   }
   EXPECT_EQ(left, GetParam().left);
   EXPECT_TRUE(kxwt::UnzipTestOk(archive));
-  EXPECT_TRUE(kxwt::SevenZipTestOk(archive, ""));
+  EXPECT_TRUE(kxwt::SevenZipTestOk(archive));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ZipDeleteRows,
@@ -110,8 +92,7 @@ TEST(ZipDelete, BrokenArchiveGivesAnErrorAndStaysAsItWas) {
   WriteFile(dir / "kaputt.zip", "PK\x03\x04 but nothing that follows makes sense");
   const std::string before = ReadFile(dir / "kaputt.zip");
   kx::KxZip zip;
-  zip.ZipFile = (dir / "kaputt.zip").string();
-  zip.FileSpec = "a.txt";
+  kxwt::Aim(zip, dir / "kaputt.zip", "a.txt");
   EXPECT_LT(kx::DeleteEntries(zip), 0);
   EXPECT_EQ(ReadFile(dir / "kaputt.zip"), before);
   zip.ZipFile = (dir / "fehlt.zip").string();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -12,13 +13,16 @@
 #include "engine/kxzip.h"
 #include "engine/operations.h"
 #include "raw_zip.h"
-#include "support/test_support.h"
+#include "engine_fixture.h"
 
 namespace {
 
 using kxtest::ReadFile;
 using kxtest::TempDir;
 using kxtest::WriteFile;
+using kxwt::Files;
+using kxwt::Mtime;
+using kxwt::SetMtime;
 namespace fs = std::filesystem;
 
 constexpr std::time_t kPackedTime = 1614834368;  // 2021-03-04 05:06:08 UTC
@@ -33,26 +37,6 @@ void MakeTree(const fs::path& src) {
     const struct timespec t[2] = {{kPackedTime, 0}, {kPackedTime, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (src / f).c_str(), t, 0), 0);
   }
-}
-
-// Every regular file below root, relative, with its content.
-std::map<std::string, std::string> Files(const fs::path& root) {
-  std::map<std::string, std::string> out;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    if (e.is_regular_file() && !e.is_symlink()) out[e.path().lexically_relative(root).generic_string()] = ReadFile(e.path());
-  }
-  return out;
-}
-
-std::time_t Mtime(const fs::path& p) {
-  struct stat st {};
-  EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
-  return st.st_mtime;
-}
-
-void SetMtime(const fs::path& p, std::time_t t) {
-  const struct timespec ts[2] = {{t, 0}, {t, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), ts, 0), 0);
 }
 
 struct PeerRow {
@@ -123,8 +107,7 @@ TEST_P(ZipPasswords, RightPasswordExtractsWrongOrNoneIsWrongPassword) {
   ASSERT_EQ(kxtest::Run(argv, dir.path()).exitCode, 0);
 
   kx::KxZip zip;
-  zip.ZipFile = (dir / "g.zip").string();
-  zip.TargetDir = (dir / "out").string();
+  kxwt::Aim(zip, dir / "g.zip", "", dir / "out");
   for (const char* wrong : {"", "falsch", "Richtig"}) {
     zip.Password = wrong;
     EXPECT_EQ(kx::TestEntries(zip), kx::rc::WrongPassword) << wrong;
@@ -147,95 +130,87 @@ INSTANTIATE_TEST_SUITE_P(
                       PasswordRow{"zip_traditional_stored", {"zip", "-q", "-0", "-P", "richtig", "@", "geheim.txt"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
-struct DamageRow {
+// Flips one byte a third into the archive: inside the first entry's data.
+void Damage(const fs::path& archive) {
+  std::string bytes = ReadFile(archive);
+  bytes[bytes.size() / 3] ^= 0x55;
+  WriteFile(archive, bytes);
+}
+
+struct BadRow {
   const char* label;
-  std::vector<std::string> zipArgs;  // packs daten.bin into "@"
+  std::function<void(const TempDir&)> make;  // dir/b.zip: b.bin first, then gut.txt
+  std::string password;
+  kx::Result result;  // of test and extract, and the code the message names b.bin with
+  bool stops = false;  // a wrong password ends the action: nothing comes out
 };
 
-class ZipDamage : public ::testing::TestWithParam<DamageRow> {};
+class ZipBadEntry : public ::testing::TestWithParam<BadRow> {};
 
-// One changed byte in the data: test and extract report a CRC error and the
-// file never appears under its name; the undamaged entry still comes out.
-TEST_P(ZipDamage, ChangedByteIsCrcErrorAndLeavesNothing) {
+// The code says what is wrong and b.bin never appears under its name; unless
+// the action stops there, a message names it and the good entry still comes out.
+TEST_P(ZipBadEntry, ClearCodeAndNothingLeftOfIt) {
   TempDir dir;
-  WriteFile(dir / "daten.bin", std::string(40000, 'a') + kxtest::RandomBytes(20000, 6) + std::string(40000, 'b'));
+  WriteFile(dir / "b.bin", std::string(40000, 'a') + kxtest::RandomBytes(20000, 6) + std::string(40000, 'b'));
   WriteFile(dir / "gut.txt", "gut");
-  std::vector<std::string> argv = GetParam().zipArgs;
-  for (auto& a : argv) if (a == "@") a = (dir / "d.zip").string();
-  ASSERT_EQ(kxtest::Run(argv, dir.path()).exitCode, 0);
-  std::string bytes = ReadFile(dir / "d.zip");
-  // The first entry's data starts after its 30-byte header and name (and extra).
-  const std::size_t dataAt = 30 + bytes[26] + (bytes[28] & 0xff);
-  bytes[dataAt + 30000 % (bytes.size() / 3)] ^= 0x55;
-  WriteFile(dir / "d.zip", bytes);
-
+  GetParam().make(dir);
   kx::KxZip zip;
-  zip.ZipFile = (dir / "d.zip").string();
-  zip.TargetDir = (dir / "out").string();
+  kxwt::Aim(zip, dir / "b.zip", "", dir / "out");
+  zip.Password = GetParam().password;
   std::vector<kx::ProgressEvent> events;
   zip.Progress = [&](kx::ProgressEvent& e) { events.push_back(e); };
   zip.SetAction(kx::action::Test);
-  EXPECT_EQ(zip.LastResult(), kx::rc::CrcError);
+  EXPECT_EQ(zip.LastResult(), GetParam().result);
   zip.SetAction(kx::action::Extract);
-  EXPECT_EQ(zip.LastResult(), kx::rc::CrcError);
-  EXPECT_EQ(Files(dir / "out"), (std::map<std::string, std::string>{{"gut.txt", "gut"}}));
-  const bool named = std::any_of(events.begin(), events.end(), [](const kx::ProgressEvent& e) {
-    return e.MsgType == kx::rc::CrcError && e.FileName == "daten.bin";
-  });
-  EXPECT_TRUE(named);
+  EXPECT_EQ(zip.LastResult(), GetParam().result);
+  EXPECT_FALSE(fs::exists(dir / "out/b.bin"));
+  if (GetParam().stops) return;
+  EXPECT_EQ(Files(dir / "out"), (kxwt::FileMap{{"gut.txt", "gut"}}));
+  EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const kx::ProgressEvent& e) {
+    return e.MsgType == GetParam().result && e.FileName == "b.bin";
+  }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ZipDamage,
-                         ::testing::Values(DamageRow{"deflated", {"zip", "-q", "@", "daten.bin", "gut.txt"}},
-                                           DamageRow{"stored", {"zip", "-q", "-0", "@", "daten.bin", "gut.txt"}}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
-TEST(ZipExtract, DamageAfterTraditionalPasswordCountsAsWrongPassword) {
-  TempDir dir;
-  WriteFile(dir / "daten.bin", std::string(50000, 'a'));
-  ASSERT_EQ(kxtest::Run({"zip", "-q", "-0", "-P", "pw", "d.zip", "daten.bin"}, dir.path()).exitCode, 0);
-  std::string bytes = ReadFile(dir / "d.zip");
-  bytes[30 + 9 + 28 + 20000] ^= 0x01;  // well inside the stored data
-  WriteFile(dir / "d.zip", bytes);
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "d.zip").string();
-  zip.TargetDir = (dir / "out").string();
-  zip.Password = "pw";
-  EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::WrongPassword);
-  EXPECT_FALSE(fs::exists(dir / "out/daten.bin"));
-}
-
-// 7-Zip's AES entries carry no CRC: their authentication code must catch damage.
-TEST(ZipExtract, DamagedAesEntryFailsItsAuthentication) {
-  TempDir dir;
-  WriteFile(dir / "geheim.txt", std::string(20000, 'a') + kxtest::RandomBytes(20000, 4));
-  ASSERT_EQ(kxtest::Run({"7zz", "a", "-tzip", "-mem=AES256", "-ppw", "-bd", "g.zip", "geheim.txt"}, dir.path()).exitCode, 0);
-  std::string bytes = ReadFile(dir / "g.zip");
-  bytes[bytes.size() / 2] ^= 0x20;
-  WriteFile(dir / "g.zip", bytes);
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "g.zip").string();
-  zip.TargetDir = (dir / "out").string();
-  zip.Password = "pw";
-  EXPECT_EQ(kx::TestEntries(zip), kx::rc::CrcError);
-  EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::CrcError);
-  EXPECT_FALSE(fs::exists(dir / "out/geheim.txt"));
-}
-
-TEST(ZipExtract, UnknownMethodIsReported) {
-  TempDir dir;
-  kxtest::RawZip raw;
-  kxtest::RawEntry e = kxtest::FileEntry("seltsam.bin", "xxxx");
-  e.method = 97;
-  raw.Add(e);
-  WriteFile(dir / "m.zip", raw.Finish());
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "m.zip").string();
-  zip.TargetDir = (dir / "out").string();
-  EXPECT_EQ(kx::TestEntries(zip), kx::rc::UnknownMethod);
-  EXPECT_EQ(kx::ExtractEntries(zip), kx::rc::UnknownMethod);
-  EXPECT_FALSE(fs::exists(dir / "out/seltsam.bin"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ZipBadEntry,
+    ::testing::Values(
+        BadRow{"deflated_crc",
+               [](const TempDir& d) {
+                 kxwt::Pack({"zip", "-q", "b.zip", "b.bin", "gut.txt"}, d.path());
+                 Damage(d / "b.zip");
+               },
+               "", kx::rc::CrcError},
+        BadRow{"stored_crc",
+               [](const TempDir& d) {
+                 kxwt::Pack({"zip", "-q", "-0", "b.zip", "b.bin", "gut.txt"}, d.path());
+                 Damage(d / "b.zip");
+               },
+               "", kx::rc::CrcError},
+        // After a traditional password a CRC error counts as a wrong password.
+        BadRow{"traditional_damaged",
+               [](const TempDir& d) {
+                 kxwt::Pack({"zip", "-q", "-0", "-P", "pw", "b.zip", "b.bin", "gut.txt"}, d.path());
+                 Damage(d / "b.zip");
+               },
+               "pw", kx::rc::WrongPassword, true},
+        // 7-Zip's AES entries carry no CRC: their authentication code must catch damage.
+        BadRow{"aes_damaged",
+               [](const TempDir& d) {
+                 kxwt::Pack({"7zz", "a", "-tzip", "-mem=AES256", "-ppw", "-bd", "b.zip", "b.bin", "gut.txt"}, d.path());
+                 Damage(d / "b.zip");
+               },
+               "pw", kx::rc::CrcError},
+        BadRow{"unknown_method",
+               [](const TempDir& d) {
+                 kxtest::RawZip raw;
+                 kxtest::RawEntry e = kxtest::FileEntry("b.bin", "xxxx");
+                 e.method = 97;
+                 raw.Add(e);
+                 raw.Add(kxtest::FileEntry("gut.txt", "gut"));
+                 WriteFile(d / "b.zip", raw.Finish());
+               },
+               "", kx::rc::UnknownMethod}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // A fixture for the option tests: three files in two folders, packed at kPackedTime.
 struct OptionFixture {
@@ -244,8 +219,7 @@ struct OptionFixture {
   OptionFixture() {
     MakeTree(dir / "src");
     EXPECT_EQ(kxtest::Run({"zip", "-q", "-r", (dir / "a.zip").string(), "."}, dir / "src").exitCode, 0);
-    zip.ZipFile = (dir / "a.zip").string();
-    zip.TargetDir = (dir / "out").string();
+    kxwt::Aim(zip, dir / "a.zip", "", dir / "out");
   }
   fs::path out(const std::string& name) const { return dir / "out" / name; }
 };
@@ -254,41 +228,34 @@ struct SpecRow {
   const char* label;
   std::string spec;
   kx::Result result;
-  std::vector<std::string> files;  // what comes out
+  std::vector<std::string> out;  // what comes out, folders ending in "/"
+  bool restoreFolders = true;
 };
 
 class ZipFileSpec : public ::testing::TestWithParam<SpecRow> {};
 
-TEST_P(ZipFileSpec, OnlyNamedEntriesComeOut) {
+TEST_P(ZipFileSpec, OnlyNamedEntriesComeOutWithOrWithoutFolders) {
   OptionFixture f;
   f.zip.FileSpec = GetParam().spec;
+  f.zip.RestoreFolders = GetParam().restoreFolders;
   EXPECT_EQ(kx::ExtractEntries(f.zip), GetParam().result);
-  std::vector<std::string> got;
-  if (fs::exists(f.dir / "out"))
-    for (const auto& [name, content] : Files(f.dir / "out")) got.push_back(name);
-  EXPECT_EQ(got, GetParam().files);
+  EXPECT_EQ(kxwt::Listing(f.dir / "out"), GetParam().out);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ZipFileSpec,
-    ::testing::Values(SpecRow{"all", "*.*", kx::rc::Ok, {"leer.txt", "ordner/tief/innen.txt", "ordner/zufall.bin", "text.txt"}},
-                      SpecRow{"empty", "", kx::rc::Ok, {"leer.txt", "ordner/tief/innen.txt", "ordner/zufall.bin", "text.txt"}},
-                      SpecRow{"pattern", "*.txt", kx::rc::Ok, {"leer.txt", "ordner/tief/innen.txt", "text.txt"}},
-                      SpecRow{"names", "text.txt \"ordner/zufall.bin\"", kx::rc::Ok, {"ordner/zufall.bin", "text.txt"}},
-                      SpecRow{"folder", "ordner/tief/", kx::rc::Ok, {"ordner/tief/innen.txt"}},
+    ::testing::Values(SpecRow{"all", "*.*", kx::rc::Ok, {"leer.txt", "leerer_ordner/", "ordner/", "ordner/tief/",
+                                                          "ordner/tief/innen.txt", "ordner/zufall.bin", "text.txt"}},
+                      SpecRow{"empty", "", kx::rc::Ok, {"leer.txt", "leerer_ordner/", "ordner/", "ordner/tief/",
+                                                        "ordner/tief/innen.txt", "ordner/zufall.bin", "text.txt"}},
+                      SpecRow{"pattern", "*.txt", kx::rc::Ok,
+                              {"leer.txt", "ordner/", "ordner/tief/", "ordner/tief/innen.txt", "text.txt"}},
+                      SpecRow{"names", "text.txt \"ordner/zufall.bin\"", kx::rc::Ok, {"ordner/", "ordner/zufall.bin", "text.txt"}},
+                      SpecRow{"folder", "ordner/tief/", kx::rc::Ok, {"ordner/", "ordner/tief/", "ordner/tief/innen.txt"}},
                       SpecRow{"question", "?eer.txt", kx::rc::Ok, {"leer.txt"}},
-                      SpecRow{"none", "fehlt.txt", kx::rc::NoFiles, {}}),
+                      SpecRow{"none", "fehlt.txt", kx::rc::NoFiles, {}},
+                      SpecRow{"flat", "", kx::rc::Ok, {"innen.txt", "leer.txt", "text.txt", "zufall.bin"}, false}),
     [](const auto& info) { return std::string(info.param.label); });
-
-TEST(ZipExtractOptions, RestoreFoldersOffExtractsFlat) {
-  OptionFixture f;
-  f.zip.RestoreFolders = false;
-  ASSERT_EQ(kx::ExtractEntries(f.zip), kx::rc::Ok);
-  EXPECT_EQ(ReadFile(f.out("innen.txt")), "innen\n");
-  EXPECT_TRUE(fs::exists(f.out("zufall.bin")));
-  EXPECT_FALSE(fs::exists(f.out("ordner")));
-  EXPECT_FALSE(fs::exists(f.out("leerer_ordner")));
-}
 
 struct ModeRow {
   const char* label;
@@ -362,23 +329,37 @@ INSTANTIATE_TEST_SUITE_P(Rows, ZipOverwrite,
                                            OverwriteRow{"never", 2, kx::reply::Yes, kx::rc::Ok, false, 0}),
                          [](const auto& info) { return std::string(info.param.label); });
 
-// A big entry: events name each entry, come at least every few megabytes
-// within it, and Percent grows to 100 over all bytes of the action.
-TEST(ZipExtractProgress, EventsPerEntryAndWithinLargeEntries) {
+// A big entry: a cancel within it takes effect within a few megabytes and
+// leaves nothing of it; events name each entry, come at least every few
+// megabytes within a large one, and Percent grows over all bytes of the action.
+TEST(ZipExtractProgress, EventsAndCancelWithinALargeEntry) {
   TempDir dir;
+  WriteFile(dir / "a_klein.txt", "klein");
   WriteFile(dir / "gross.bin", kxtest::RandomBytes(24u << 20, 8));
-  WriteFile(dir / "klein.txt", "klein");
-  ASSERT_EQ(kxtest::Run({"zip", "-q", "-1", "g.zip", "klein.txt", "gross.bin"}, dir.path()).exitCode, 0);
+  WriteFile(dir / "z_danach.txt", "danach");
+  kxwt::Pack({"zip", "-q", "-1", "g.zip", "a_klein.txt", "gross.bin", "z_danach.txt"}, dir.path());
+  for (const auto action : {kx::action::Extract, kx::action::Test}) {
+    kx::KxZip zip;
+    kxwt::Aim(zip, dir / "g.zip", "", dir / "out");
+    int inBig = 0;
+    zip.Progress = [&](kx::ProgressEvent& e) {
+      if (e.FileName == "gross.bin" && ++inBig == 2) KxCancel();
+    };
+    zip.SetAction(action);
+    EXPECT_EQ(zip.LastResult(), kx::rc::Cancelled);
+    EXPECT_EQ(inBig, 2);
+  }
+  EXPECT_EQ(Files(dir / "out"), (kxwt::FileMap{{"a_klein.txt", "klein"}}));
+
   kx::KxZip zip;
-  zip.ZipFile = (dir / "g.zip").string();
-  zip.TargetDir = (dir / "out").string();
+  kxwt::Aim(zip, dir / "g.zip", "", dir / "all");
   std::vector<kx::ProgressEvent> events;
   zip.Progress = [&](kx::ProgressEvent& e) { events.push_back(e); };
   zip.SetAction(kx::action::Extract);
   ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
   const auto big = std::count_if(events.begin(), events.end(), [](auto& e) { return e.FileName == "gross.bin"; });
   EXPECT_GE(big, 6);  // 24 MB, an event at least every 4 MB
-  EXPECT_EQ(events.front().FileName, "klein.txt");
+  EXPECT_EQ(events.front().FileName, "a_klein.txt");
   int last = 0;
   for (const auto& e : events) {
     EXPECT_EQ(e.Operation, kx::action::Extract);
@@ -387,28 +368,7 @@ TEST(ZipExtractProgress, EventsPerEntryAndWithinLargeEntries) {
     last = e.Percent;
   }
   EXPECT_GE(last, 80);
-  EXPECT_EQ(ReadFile(dir / "out/gross.bin"), ReadFile(dir / "gross.bin"));
-}
-
-TEST(ZipExtractProgress, CancelInsideALargeEntryLeavesNothingOfIt) {
-  TempDir dir;
-  WriteFile(dir / "a_klein.txt", "klein");
-  WriteFile(dir / "gross.bin", kxtest::RandomBytes(24u << 20, 8));
-  WriteFile(dir / "z_danach.txt", "danach");
-  ASSERT_EQ(kxtest::Run({"zip", "-q", "-1", "g.zip", "a_klein.txt", "gross.bin", "z_danach.txt"}, dir.path()).exitCode, 0);
-  for (const auto action : {kx::action::Extract, kx::action::Test}) {
-    kx::KxZip zip;
-    zip.ZipFile = (dir / "g.zip").string();
-    zip.TargetDir = (dir / "out").string();
-    int inBig = 0;
-    zip.Progress = [&](kx::ProgressEvent& e) {
-      if (e.FileName == "gross.bin" && ++inBig == 2) KxCancel();
-    };
-    zip.SetAction(action);
-    EXPECT_EQ(zip.LastResult(), kx::rc::Cancelled);
-    EXPECT_EQ(inBig, 2);  // the cancel took effect within a few megabytes
-  }
-  EXPECT_EQ(Files(dir / "out"), (std::map<std::string, std::string>{{"a_klein.txt", "klein"}}));
+  EXPECT_EQ(ReadFile(dir / "all/gross.bin"), ReadFile(dir / "gross.bin"));
 }
 
 TEST(ZipExtract, QuickUnzipIsFlatAndNeverOverwritesWithoutSwitches) {
@@ -430,8 +390,7 @@ TEST(ZipExtract, ModesKeepOwnerBitsAndReadOnly) {
   fs::permissions(dir / "nurlesen.txt", fs::perms(0444));
   ASSERT_EQ(kxtest::Run({"zip", "-q", "m.zip", "skript.sh", "nurlesen.txt"}, dir.path()).exitCode, 0);
   kx::KxZip zip;
-  zip.ZipFile = (dir / "m.zip").string();
-  zip.TargetDir = (dir / "out").string();
+  kxwt::Aim(zip, dir / "m.zip", "", dir / "out");
   ASSERT_EQ(kx::ExtractEntries(zip), kx::rc::Ok);
   struct stat st {};
   ASSERT_EQ(::stat((dir / "out/skript.sh").c_str(), &st), 0);

@@ -1,5 +1,5 @@
 // The write side's building blocks on their own: the compression pool, DOS
-// short names, pattern matching and file collection.
+// short names and pattern matching (collecting files is zip_add_test's).
 #include <gtest/gtest.h>
 
 #include <libdeflate.h>
@@ -84,22 +84,6 @@ TEST(FilePatterns, StarDotStarMatchesNamesWithoutDots) {
   EXPECT_FALSE(kx::MatchesPattern("*.txt", "a.TXT.bak"));
   EXPECT_TRUE(kx::MatchesPattern("?.log", "d.log"));
   EXPECT_FALSE(kx::MatchesPattern("?.log", "dd.log"));
-}
-
-TEST(CollectSources, MissingNamedFileIsReportedAndBareNamesDropFolders) {
-  TempDir dir;
-  WriteFile(dir / "d/a.txt", "a");
-  WriteFile(dir / "d/s/b.txt", "b");
-  std::vector<kx::SourceItem> items;
-  kx::CollectOptions options;
-  EXPECT_EQ(kx::CollectSources({(dir / "d").string(), (dir / "weg.txt").string()}, options, items),
-            kx::rc::FileNotFound);
-  items.clear();
-  options.storePaths = 0;
-  ASSERT_EQ(kx::CollectSources({(dir / "d").string()}, options, items), kx::rc::Ok);
-  ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].storedName, "a.txt");
-  EXPECT_EQ(items[1].storedName, "b.txt");
 }
 
 }  // namespace

@@ -17,9 +17,6 @@
 
 namespace {
 
-using kxtest::ReadFile;
-using kxtest::TempDir;
-using kxtest::WriteFile;
 using namespace kxtest::dos;
 namespace fs = std::filesystem;
 
@@ -160,8 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ArjCase{"plain", {"-r"}, false, false},
                       ArjCase{"folders_and_comment", {"-r", "-a1", "-zcmt.txt"}, false, true},
                       ArjCase{"stored", {"-r", "-m0"}, false, false},
-                      ArjCase{"garbled", {"-r", "-gGeheim"}, true, false},
-                      ArjCase{"garbled_folders", {"-r", "-a1", "-gGeheim", "-zcmt.txt"}, true, true}),
+                      ArjCase{"garbled", {"-r", "-gGeheim"}, true, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A real archive of three small files, made once per test.
@@ -248,8 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                },
                0, true},
         Damage{"second_header_id_wrong",
-               [](std::string& a) { Set16(a, NextHeader(a, NextHeader(a, 0, false), true), 0x1234); }, 1, true},
-        Damage{"end_marker_missing", [](std::string& a) { a.resize(a.size() - 4); }, 3, true}),
+               [](std::string& a) { Set16(a, NextHeader(a, NextHeader(a, 0, false), true), 0x1234); }, 1, true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // arj here writes Unix hosts only; a DOS host stores a DOS date and time and

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -18,6 +19,10 @@
 #include "support/test_support.h"
 
 namespace kxtest::dos {
+
+using kxtest::ReadFile;
+using kxtest::TempDir;
+using kxtest::WriteFile;
 
 using Reader = kx::Result (*)(const kx::ByteSource&, kx::ArchiveDirectory&);
 using Sniffer = bool (*)(const kx::ByteSource&);
@@ -75,17 +80,42 @@ inline kx::DateTime LocalMtime(const fs::path& p) {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
+// A CRC-16 as the peers list it: four lowercase hex digits.
+inline std::string Hex16(std::uint32_t crc) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%04x", crc);
+  return b;
+}
+
 // Every proper prefix of a valid archive is cut short: an error, and the
-// entries read before the cut are the leading entries of the whole listing.
+// entries read before the cut are the leading entries of the whole listing,
+// more of them the later the cut; a cut in the end marker keeps them all.
 inline void ExpectEveryPrefixFails(Reader reader, const std::string& whole) {
   kx::ArchiveDirectory full;
   ASSERT_EQ(ReadBytes(reader, whole, full), kx::rc::Ok);
+  std::size_t before = 0;
   for (std::size_t n = 0; n < whole.size(); ++n) {
     kx::ArchiveDirectory part;
     ASSERT_EQ(ReadBytes(reader, whole.substr(0, n), part), kx::rc::ArchiveError) << "prefix of " << n << " bytes";
     ASSERT_LE(part.entries.size(), full.entries.size());
+    ASSERT_GE(part.entries.size(), before) << "prefix of " << n << " bytes";
+    before = part.entries.size();
     for (std::size_t i = 0; i < part.entries.size(); ++i) EXPECT_EQ(part.entries[i].name, full.entries[i].name);
   }
+  EXPECT_EQ(before, full.entries.size()) << "a cut in the end marker";
+}
+
+// A hand-made or damaged archive: an error after the entries before the damage.
+struct HostileBytes {
+  const char* label;
+  std::string bytes;
+  std::size_t entriesBefore;
+};
+
+inline void ExpectArchiveError(Reader reader, const HostileBytes& row) {
+  kx::ArchiveDirectory dir;
+  EXPECT_EQ(ReadBytes(reader, row.bytes, dir), kx::rc::ArchiveError);
+  EXPECT_EQ(dir.entries.size(), row.entriesBefore);
 }
 
 }  // namespace kxtest::dos

@@ -1,31 +1,17 @@
-// Peer checks shared by the write-side tests: Python's zipfile listing,
-// `unzip -t`, `7zz t`, file times. Each test file repeats the few
-// declarations it uses (namespace kxwt) instead of a shared header.
+// The shared engine test helpers declared in engine_fixture.h.
+#include "engine_fixture.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "support/test_support.h"
+#include <zlib.h>
 
 namespace kxwt {
-
-namespace fs = std::filesystem;
-
-struct PyEntry {
-  std::string name;
-  std::uint64_t size = 0;
-  std::uint64_t packed = 0;
-  std::uint32_t crc = 0;
-  std::string time;  // "YYYY-MM-DD HH:MM:SS" as stored (local DOS time)
-  int method = -1;
-  bool utf8 = false;
-  bool encrypted = false;
-  unsigned unixMode = 0;      // external attributes >> 16 when made by Unix, else 0
-  bool unixTime = false;      // an extended timestamp field is there
-};
 
 // Every entry is read and checked (testzip) unless the archive is encrypted.
 constexpr const char* kListScript = R"PY(
@@ -112,7 +98,6 @@ std::time_t Mtime(const fs::path& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
 }
 
-// Names of leftover temporary files in a folder.
 std::vector<std::string> Leftovers(const fs::path& folder) {
   std::vector<std::string> out;
   for (const auto& e : fs::directory_iterator(folder)) {
@@ -120,6 +105,41 @@ std::vector<std::string> Leftovers(const fs::path& folder) {
     if (n.find(".kxtmp-") != std::string::npos) out.push_back(n);
   }
   return out;
+}
+
+FileMap Files(const fs::path& root) {
+  FileMap out;
+  if (!fs::exists(root)) return out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file() && !e.is_symlink())
+      out[e.path().lexically_relative(root).generic_string()] = kxtest::ReadFile(e.path());
+  }
+  return out;
+}
+
+std::vector<std::string> Listing(const fs::path& root) {
+  std::vector<std::string> names;
+  if (!fs::exists(root)) return names;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    names.push_back(e.path().lexically_relative(root).generic_string() + (e.is_directory() && !e.is_symlink() ? "/" : ""));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::uint32_t Crc(const std::string& data) {
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+void Pack(const std::vector<std::string>& argv, const fs::path& cwd) {
+  const auto run = kxtest::Run(argv, cwd);
+  EXPECT_EQ(run.exitCode, 0) << argv[0] << ": " << run.output;
+}
+
+void Aim(kx::KxZip& zip, const fs::path& archive, const std::string& spec, const fs::path& target) {
+  zip.ZipFile = archive.string();
+  zip.FileSpec = spec;
+  if (!target.empty()) zip.TargetDir = target.string();
 }
 
 }  // namespace kxwt
