@@ -65,6 +65,10 @@ bool UpdateProgress::InsideEntry(std::size_t entry, std::uint64_t bytesDone) {
 }
 
 void UpdateProgress::Emit(std::size_t entry, double done) {
+  // libzip's own fraction and the byte count of a streamed entry arrive
+  // interleaved and do not agree exactly; the bar only ever moves forward.
+  done = std::max(done, highestDone_);
+  highestDone_ = done;
   const int percent = total_ == 0 ? 100 : static_cast<int>(std::floor(done * 100.0 / static_cast<double>(total_)));
   // Within one huge entry a percent can be many megabytes; report at least every few.
   const bool farOn = done - lastDone_ >= static_cast<double>(kReportEvery);

@@ -53,6 +53,7 @@ class UpdateProgress {
   std::size_t lastEntry_ = SIZE_MAX;
   int lastPercent_ = -1;
   double lastDone_ = 0;
+  double highestDone_ = 0;
   bool cancelled_ = false;
 };
 
