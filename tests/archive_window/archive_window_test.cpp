@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
@@ -122,6 +123,24 @@ TEST_F(ArchiveWindowTest, AStoredNonNumberIsReportedAndLoadingGoesOn) {
   EXPECT_EQ(w.width(), 640) << "the steps after the failing one still ran";
   EXPECT_EQ(w.ListView1->viewMode(), 1);
   EXPECT_EQ(ProgramState().TargetFolder, "/srv/ziel");
+}
+
+TEST_F(ArchiveWindowTest, ViewerSettingsAreWrittenAtLoadOnlyWhereTheRulesSay) {
+  Store("Schnellansicht Installiert", "-1");
+  Store("Externer Viewer", "/opt/betrachter");
+  {
+    ArchiveWindow w;
+    w.Form_Load();
+  }
+  EXPECT_EQ(Stored("Schnellansicht Installiert"), "0") << "no viewer component beside the program";
+  EXPECT_FALSE(ProgramState().IntegratedViewer);
+  EXPECT_EQ(Stored("Externer Viewer"), "/opt/betrachter") << "a stored viewer is never replaced";
+
+  Store("Externer Viewer", "");
+  ArchiveWindow again;
+  again.Form_Load();
+  const bool opener = QFileInfo("/usr/bin/xdg-open").isExecutable();
+  EXPECT_EQ(Stored("Externer Viewer"), opener ? "/usr/bin/xdg-open" : "") << "an empty one takes the desktop's opener";
 }
 
 TEST_F(ArchiveWindowTest, BelowTheNarrowestWidthTheListKeepsItsPlace) {
