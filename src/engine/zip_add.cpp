@@ -25,8 +25,8 @@
 namespace kx {
 namespace {
 
-constexpr std::uint64_t kWholeFileLimit = 32ull << 20;
-constexpr std::uint64_t kPoolMemoryBudget = 96ull << 20;
+constexpr std::uint64_t kWholeFileLimit = 64ull << 20;
+constexpr std::uint64_t kPoolMemoryBudget = 128ull << 20;
 constexpr std::int32_t kMinVolumeSize = 1024;
 constexpr std::uint16_t kExtendedTimestampId = 0x5455;
 constexpr std::uint8_t kTimestampHasMtime = 0x01;
