@@ -1,10 +1,13 @@
-// Actions 6 and 7 against archives the peers make at test time: contents,
-// times and folders come out as packed; passwords, damage and every extract
-// option change the result in a way a test can see.
+// Actions 1, 6 and 7 against archives the peers make at test time: names,
+// sizes, CRCs, German dates and times, the encrypted flag are listed as
+// stored; contents, times and folders come out as packed; passwords, damage
+// and every extract option change the result in a way a test can see.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <functional>
+#include <map>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -46,7 +49,16 @@ struct PeerRow {
 
 class ZipExtractPeers : public ::testing::TestWithParam<PeerRow> {};
 
-TEST_P(ZipExtractPeers, TestsCleanAndExtractsContentTimesAndFolders) {
+// German date and time texts of a moment, in local time as DOS stores it.
+std::string GermanText(std::time_t t, const char* format) {
+  std::tm tm {};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, format, &tm);
+  return buf;
+}
+
+TEST_P(ZipExtractPeers, ListedTestedAndExtractedAsPacked) {
   TempDir dir;
   MakeTree(dir / "src");
   const fs::path archive = dir / "a.zip";
@@ -59,6 +71,31 @@ TEST_P(ZipExtractPeers, TestsCleanAndExtractsContentTimesAndFolders) {
   zip.ZipFile = archive.string();
   zip.FileSpec = "*.*";
   zip.TargetDir = (dir / "out/neu").string();  // made on the way
+  zip.SetAction(kx::action::ReadDirectory);
+  ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
+  std::map<std::string, int> index;
+  for (int i = 0; i < zip.EntryCount(); ++i) {
+    zip.SetEntryIndex(i);
+    index[zip.EntryName()] = i;
+  }
+  for (const auto& [name, content] : Files(dir / "src")) {
+    ASSERT_TRUE(index.count(name)) << name;
+    zip.SetEntryIndex(index[name]);
+    EXPECT_EQ(zip.EntrySize(), static_cast<std::int32_t>(content.size())) << name;
+    EXPECT_EQ(static_cast<std::uint32_t>(zip.EntryCrc()), kxtest::Crc32(content)) << name;
+    EXPECT_EQ(zip.EntryDate(), GermanText(kPackedTime, "%d.%m.%Y")) << name;
+    EXPECT_EQ(zip.EntryTime(), GermanText(kPackedTime, "%H:%M:%S")) << name;
+    EXPECT_FALSE(zip.EntryEncrypted());
+    EXPECT_FALSE(zip.Entry()->isFolder);
+  }
+  zip.SetEntryIndex(index["text.txt"]);
+  EXPECT_LT(zip.EntryPackedSize(), 100);  // 3000 equal bytes deflate to a few
+  if (index.count("ordner/")) {
+    zip.SetEntryIndex(index["ordner/"]);
+    EXPECT_TRUE(zip.Entry()->isFolder);
+    EXPECT_TRUE(zip.EntryAttributes() & kx::attr::Folder);
+  }
+
   zip.SetAction(kx::action::Test);
   EXPECT_EQ(zip.LastResult(), kx::rc::Ok);
   EXPECT_FALSE(fs::exists(dir / "out"));  // testing writes nothing
@@ -86,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "for root,dirs,files in sorted(os.walk('.')):\n"
                  "  for i,f in enumerate(sorted(files)):\n"
                  "    p=os.path.join(root,f)\n"
-                 "    z.write(p, os.path.relpath(p), zipfile.ZIP_STORED if i%2 else zipfile.ZIP_DEFLATED)\n"
+                 "    z.write(p, os.path.relpath(p), zipfile.ZIP_DEFLATED if i%2 else zipfile.ZIP_STORED)\n"
                  "z.close()",
                  "@"}}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -108,6 +145,14 @@ TEST_P(ZipPasswords, RightPasswordExtractsWrongOrNoneIsWrongPassword) {
 
   kx::KxZip zip;
   kxwt::Aim(zip, dir / "g.zip", "", dir / "out");
+  zip.SetAction(kx::action::ReadDirectory);  // listed without the password
+  ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
+  ASSERT_EQ(zip.EntryCount(), 1);
+  zip.SetEntryIndex(0);
+  EXPECT_TRUE(zip.EntryEncrypted());
+  EXPECT_EQ(zip.EntrySize(), static_cast<std::int32_t>(secret.size()));
+  // AES entries show the real method, not the AES marker 99.
+  EXPECT_EQ(zip.Entry()->method, std::string(GetParam().label).ends_with("stored") ? 0 : 8);
   for (const char* wrong : {"", "falsch", "Richtig"}) {
     zip.Password = wrong;
     EXPECT_EQ(kx::TestEntries(zip), kx::rc::WrongPassword) << wrong;
