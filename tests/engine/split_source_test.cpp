@@ -1,5 +1,5 @@
 // SplitSet on real split sets made at test time by 7-Zip (`a -tzip -v...`)
-// and by our own writer: the set reads byte for byte as the concatenation of
+// (our own writer's sets are zip_split_read_test's): the set reads byte for byte as the concatenation of
 // its volumes, VolumeAt maps offsets (also past 4 GiB) to volumes, and damaged
 // sets fail naming the volume. Reading entries through the set, a missing
 // middle volume asked for and named, and reordered volumes are
@@ -11,7 +11,6 @@
 #include <map>
 #include <thread>
 
-#include "engine/operations.h"
 #include "engine/split_source.h"
 #include "support/test_support.h"
 
@@ -37,18 +36,6 @@ fs::path Make7zSet(const TempDir& dir, const Files& files, const std::string& vo
   const auto run = kxtest::Run(argv, dir / "src");
   EXPECT_EQ(run.exitCode, 0) << run.output;
   return dir / "x.zip.001";
-}
-
-fs::path MakeOwnSet(const TempDir& dir, const Files& files, std::int32_t volume) {
-  for (const auto& [name, content] : files) WriteFile(dir / ("src/" + name), content);
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "satz.001").string();
-  zip.FileSpec = (dir / "src").string();
-  zip.StorePaths = 0;
-  zip.MultiVolume = true;
-  zip.VolumeSize = volume;
-  EXPECT_EQ(kx::AddFiles(zip), kx::rc::Ok);
-  return dir / "satz.001";
 }
 
 std::string Concatenation(const fs::path& first) {
@@ -82,7 +69,6 @@ TEST(SplitSetRead, ReadsAsTheConcatenationAndLibzipReadsEveryEntry) {
   const WholeSetRow rows[] = {
       {"7z 100k", [](const TempDir& d, const Files& f) { return Make7zSet(d, f, "100k"); }},
       {"7z stored 7k", [](const TempDir& d, const Files& f) { return Make7zSet(d, f, "7k", "-mx0"); }},
-      {"own writer", [](const TempDir& d, const Files& f) { return MakeOwnSet(d, f, 64 * 1024); }},
   };
   for (const WholeSetRow& row : rows) {
     SCOPED_TRACE(row.name);
