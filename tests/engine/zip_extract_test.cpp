@@ -433,21 +433,4 @@ TEST(ZipExtract, QuickUnzipIsFlatAndNeverOverwritesWithoutSwitches) {
   EXPECT_EQ(ReadFile(f.out("ordner/tief/innen.txt")), "innen\n");
 }
 
-TEST(ZipExtract, ModesKeepOwnerBitsAndReadOnly) {
-  TempDir dir;
-  WriteFile(dir / "skript.sh", "#!/bin/sh\n");
-  WriteFile(dir / "nurlesen.txt", "r");
-  fs::permissions(dir / "skript.sh", fs::perms(0755));
-  fs::permissions(dir / "nurlesen.txt", fs::perms(0444));
-  ASSERT_EQ(kxtest::Run({"zip", "-q", "m.zip", "skript.sh", "nurlesen.txt"}, dir.path()).exitCode, 0);
-  kx::KxZip zip;
-  kxwt::Aim(zip, dir / "m.zip", "", dir / "out");
-  ASSERT_EQ(kx::ExtractEntries(zip), kx::rc::Ok);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "out/skript.sh").c_str(), &st), 0);
-  EXPECT_TRUE(st.st_mode & S_IXUSR);
-  ASSERT_EQ(::stat((dir / "out/nurlesen.txt").c_str(), &st), 0);
-  EXPECT_FALSE(st.st_mode & S_IWUSR);
-}
-
 }  // namespace
