@@ -104,7 +104,9 @@ TEST_P(ZipExtractPeers, ListedTestedAndExtractedAsPacked) {
   EXPECT_EQ(Files(dir / "out/neu"), Files(dir / "src"));
   EXPECT_NEAR(static_cast<double>(Mtime(dir / "out/neu/ordner/zufall.bin")), static_cast<double>(kPackedTime), 1.0);
   EXPECT_NEAR(static_cast<double>(Mtime(dir / "out/neu/leer.txt")), static_cast<double>(kPackedTime), 1.0);
-  if (std::string(GetParam().label) != "python") EXPECT_TRUE(fs::is_directory(dir / "out/neu/leerer_ordner"));
+  if (std::string(GetParam().label) != "python") {
+    EXPECT_TRUE(fs::is_directory(dir / "out/neu/leerer_ordner"));
+  }
   // Nothing of ours left behind.
   for (const auto& e : fs::recursive_directory_iterator(dir / "out"))
     EXPECT_EQ(e.path().filename().string().find(".kxtmp-"), std::string::npos) << e.path();
