@@ -1,19 +1,17 @@
 // SplitSet on real split sets made at test time by 7-Zip (`a -tzip -v...`)
-// and by our own writer: the set reads as the concatenation of its volumes,
-// libzip reads every entry through it, and damaged sets fail naming the volume.
+// (our own writer's sets are zip_split_read_test's): the set reads byte for byte as the concatenation of
+// its volumes, VolumeAt maps offsets (also past 4 GiB) to volumes, and damaged
+// sets fail naming the volume. Reading entries through the set, a missing
+// middle volume asked for and named, and reordered volumes are
+// zip_split_read_test's, through the whole engine.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
 #include <map>
-#include <set>
 #include <thread>
-#include <zip.h>
-#include <zlib.h>
 
-#include "engine/operations.h"
 #include "engine/split_source.h"
-#include "engine/zip_central_dir.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,18 +38,6 @@ fs::path Make7zSet(const TempDir& dir, const Files& files, const std::string& vo
   return dir / "x.zip.001";
 }
 
-fs::path MakeOwnSet(const TempDir& dir, const Files& files, std::int32_t volume) {
-  for (const auto& [name, content] : files) WriteFile(dir / ("src/" + name), content);
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "satz.001").string();
-  zip.FileSpec = (dir / "src").string();
-  zip.StorePaths = 0;
-  zip.MultiVolume = true;
-  zip.VolumeSize = volume;
-  EXPECT_EQ(kx::AddFiles(zip), kx::rc::Ok);
-  return dir / "satz.001";
-}
-
 std::string Concatenation(const fs::path& first) {
   std::string whole;
   for (int n = 1; fs::exists(Volume(first, n)); ++n) whole += ReadFile(Volume(first, n));
@@ -64,38 +50,6 @@ std::string ReadInChunks(const SplitSet& set, std::size_t chunk) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, set.size() - at));
     if (!set.read(at, out.data() + at, n)) return "read failed at " + std::to_string(at);
   }
-  return out;
-}
-
-// Every entry read by libzip through the set, by name (folders left out); each
-// entry's data must match the CRC in the directory.
-Files LibzipEntries(const SplitSet& set, int flags = 0) {
-  Files out;
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = set.MakeZipSource(&error);
-  zip_t* za = source ? zip_open_from_source(source, ZIP_RDONLY | flags, &error) : nullptr;
-  EXPECT_NE(za, nullptr) << zip_error_strerror(&error);
-  if (!za && source) zip_source_free(source);
-  zip_error_fini(&error);
-  if (!za) return out;
-  for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i) {
-    zip_stat_t st;
-    EXPECT_EQ(zip_stat_index(za, i, 0, &st), 0);
-    if (std::string(st.name).ends_with("/")) continue;
-    zip_file_t* f = zip_fopen_index(za, i, 0);
-    EXPECT_NE(f, nullptr) << st.name << ": " << zip_strerror(za);
-    if (!f) continue;
-    std::string data(st.size, '\0');
-    std::uint64_t got = 0;
-    for (zip_int64_t n = 1; n > 0 && got < data.size(); got += static_cast<std::uint64_t>(std::max<zip_int64_t>(n, 0)))
-      n = zip_fread(f, data.data() + got, data.size() - got);
-    zip_fclose(f);
-    EXPECT_EQ(got, st.size) << st.name;
-    EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())), st.crc) << st.name;
-    out[fs::path(st.name).filename().string()] = data;
-  }
-  zip_discard(za);
   return out;
 }
 
@@ -115,7 +69,6 @@ TEST(SplitSetRead, ReadsAsTheConcatenationAndLibzipReadsEveryEntry) {
   const WholeSetRow rows[] = {
       {"7z 100k", [](const TempDir& d, const Files& f) { return Make7zSet(d, f, "100k"); }},
       {"7z stored 7k", [](const TempDir& d, const Files& f) { return Make7zSet(d, f, "7k", "-mx0"); }},
-      {"own writer", [](const TempDir& d, const Files& f) { return MakeOwnSet(d, f, 64 * 1024); }},
   };
   for (const WholeSetRow& row : rows) {
     SCOPED_TRACE(row.name);
@@ -148,7 +101,6 @@ TEST(SplitSetRead, ReadsAsTheConcatenationAndLibzipReadsEveryEntry) {
     EXPECT_EQ(set.VolumeAt(cut - 1), first.string());
     EXPECT_EQ(set.VolumeAt(cut), Volume(first, 2).string());
     EXPECT_EQ(set.VolumeAt(set.size() + 99), Volume(first, volumes).string());
-    EXPECT_EQ(LibzipEntries(set, ZIP_CHECKCONS), files);
   }
 }
 
@@ -190,13 +142,11 @@ void Truncate(const fs::path& p, std::uintmax_t by) { fs::resize_file(p, fs::fil
 
 TEST(SplitSetDamage, EachDamagedSetNamesTheVolume) {
   const DamageRow rows[] = {
-      {"missing middle volume", [](const fs::path& f) { fs::remove(Volume(f, 2)); }, kx::rc::FileNotFound, 2, {2}},
       {"missing last volume", [](const fs::path& f) { fs::remove(Volume(f, 4)); }, kx::rc::FileNotFound, 4, {4}},
       {"missing first volume", [](const fs::path& f) { fs::remove(f); }, kx::rc::FileNotFound, 1, {1}},
       {"no volume at all",
        [](const fs::path& f) { for (int n = 1; n <= 4; ++n) fs::remove(Volume(f, n)); },
        kx::rc::FileNotFound, 1, {1}},
-      {"truncated middle volume", [](const fs::path& f) { Truncate(Volume(f, 2), 1); }, kx::rc::ArchiveError, 2, {}},
       {"truncated first volume", [](const fs::path& f) { Truncate(f, 5000); }, kx::rc::ArchiveError, 1, {}},
       {"lengthened middle volume",
        [](const fs::path& f) { WriteFile(Volume(f, 3), ReadFile(Volume(f, 3)) + "mehr"); }, kx::rc::ArchiveError, 3, {}},
@@ -230,7 +180,7 @@ TEST(SplitSetDamage, EachDamagedSetNamesTheVolume) {
     EXPECT_EQ(r, row.expected);
     EXPECT_EQ(asked, row.asked);
     EXPECT_EQ(set.problemVolume(), row.named ? Volume(first, row.named).string() : std::string());
-    if (r == kx::rc::Ok) EXPECT_EQ(LibzipEntries(set).at("r.bin"), kxtest::RandomBytes(350000, 7));
+    if (r == kx::rc::Ok) EXPECT_TRUE(ReadInChunks(set, 65536) == Concatenation(first));
     else EXPECT_EQ(set.size(), 0u);
   }
 }
@@ -250,43 +200,7 @@ TEST(SplitSetDamage, AskedVolumeSuppliedThenOpens) {
   ASSERT_EQ(r, kx::rc::Ok);
   EXPECT_EQ(asks, 3);
   EXPECT_TRUE(set.problemVolume().empty());
-  EXPECT_EQ(LibzipEntries(set, ZIP_CHECKCONS), files);
-}
-
-// Swapped volumes pass Open; the local headers the directory points at are
-// missing, and VolumeAt names the swapped volumes for their offsets.
-TEST(SplitSetDamage, ReorderedVolumesAreFoundThroughVolumeAt) {
-  TempDir dir;
-  Files files;
-  for (int i = 0; i < 24; ++i) files["f" + std::to_string(i) + ".bin"] = kxtest::RandomBytes(20000, 100 + i);
-  const fs::path first = Make7zSet(dir, files, "100k", "-mx0");
-  ASSERT_TRUE(fs::exists(Volume(first, 5)));
-  fs::rename(Volume(first, 2), dir / "tmp");
-  fs::rename(Volume(first, 3), Volume(first, 2));
-  fs::rename(dir / "tmp", Volume(first, 3));
-
-  SplitSet set;
-  ASSERT_EQ(set.Open(first.string(), kNeverAsked), kx::rc::Ok);
-  kx::CentralDirectory cd;
-  ASSERT_EQ(kx::ReadCentralDirectory(set, cd), kx::rc::Ok);
-  std::set<std::string> culprits;
-  for (const kx::CdRecord& rec : cd.records) {
-    // Local header: +0 signature, +26 name length, +30 name.
-    std::string local(30 + rec.rawName.size(), '\0');
-    ASSERT_TRUE(set.read(rec.localOffset, local.data(), local.size()));
-    const auto* b = reinterpret_cast<const std::uint8_t*>(local.data());
-    if (kx::Le32(b) != kx::zipsig::kLocalHeader || local.substr(30) != rec.rawName)
-      culprits.insert(set.VolumeAt(rec.localOffset));
-  }
-  EXPECT_EQ(culprits, (std::set<std::string>{Volume(first, 2).string(), Volume(first, 3).string()}));
-
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = set.MakeZipSource(&error);
-  ASSERT_NE(source, nullptr);
-  EXPECT_EQ(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error), nullptr);
-  zip_source_free(source);
-  zip_error_fini(&error);
+  EXPECT_TRUE(ReadInChunks(set, 65536) == Concatenation(first));
 }
 
 TEST(SplitSetNames, FirstVolumeAndVolumeNames) {

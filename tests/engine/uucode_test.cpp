@@ -174,29 +174,25 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileName{"nul", std::string("a\0b", 3), kx::rc::ArchiveError, ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(UuDecode, ExistingFileIsNeverOverwrittenAndLaterFilesStillCome) {
+// Files, links and dangling links already at a decoded name are left alone;
+// later files of the same input still come out.
+TEST(UuDecode, NeverOverwritesOrFollowsALinkAndLaterFilesStillCome) {
   TempDir dir;
   fs::create_directory(dir / "out");
-  WriteFile(dir / "out" / "gruss.txt", "schon da");
-  WriteFile(dir / "in.uue", HelloClassic() + Replace(HelloClassic(), "gruss.txt", "neu.txt"));
-  EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "out").string()), kx::rc::AccessDenied);
-  EXPECT_EQ(ReadFile(dir / "out" / "gruss.txt"), "schon da");
-  EXPECT_EQ(ReadFile(dir / "out" / "neu.txt"), kHello);
-  EXPECT_EQ(Listing(dir / "out"), (std::vector<std::string>{"gruss.txt", "neu.txt"}));
-}
-
-TEST(UuDecode, SymlinkAtTheTargetIsNotFollowed) {
-  TempDir dir;
-  fs::create_directory(dir / "out");
+  WriteFile(dir / "out" / "da.txt", "schon da");
   WriteFile(dir / "victim", "unberuehrt");
   fs::create_symlink(dir / "victim", dir / "out" / "gruss.txt");
   fs::create_symlink(dir / "nowhere", dir / "out" / "dangling.txt");
-  WriteFile(dir / "in.uue", HelloClassic() + Replace(HelloClassic(), "gruss.txt", "dangling.txt"));
+  WriteFile(dir / "in.uue", HelloClassic() + Replace(HelloClassic(), "gruss.txt", "da.txt") +
+                                Replace(HelloClassic(), "gruss.txt", "dangling.txt") +
+                                Replace(HelloClassic(), "gruss.txt", "neu.txt"));
   EXPECT_EQ(KxUUDecode((dir / "in.uue").string(), (dir / "out").string()), kx::rc::AccessDenied);
+  EXPECT_EQ(ReadFile(dir / "out" / "da.txt"), "schon da");
   EXPECT_EQ(ReadFile(dir / "victim"), "unberuehrt");
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
   EXPECT_TRUE(fs::is_symlink(dir / "out" / "gruss.txt"));
-  EXPECT_EQ(Listing(dir / "out"), (std::vector<std::string>{"dangling.txt", "gruss.txt"}));
+  EXPECT_EQ(ReadFile(dir / "out" / "neu.txt"), kHello);
+  EXPECT_EQ(Listing(dir / "out"), (std::vector<std::string>{"da.txt", "dangling.txt", "gruss.txt", "neu.txt"}));
 }
 
 // Broken inputs: a clear code and no partial file left behind.

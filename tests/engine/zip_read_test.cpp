@@ -1,6 +1,7 @@
-// Action 1 and KxIdentifyFile on archives the peers make at test time:
-// names, sizes, CRCs, German date and time texts, the encrypted flag, code
-// page 437 names, the comment; the kind decided by content.
+// Action 1 on an empty archive with a code page 437 comment, and
+// KxIdentifyFile: the kind decided by content, never by the extension.
+// Listing the peers' archives is zip_extract_test's (ZipExtractPeers,
+// ZipPasswords); names with umlauts are zip_entry_names_test's.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -18,130 +19,6 @@ using kxtest::TempDir;
 using kxtest::WriteFile;
 namespace fs = std::filesystem;
 
-// The sample tree every peer packs: a folder, an empty file, text, random data.
-void MakeTree(const TempDir& dir) {
-  WriteFile(dir / "src/text.txt", std::string(3000, 'k'));
-  WriteFile(dir / "src/leer.txt", "");
-  WriteFile(dir / "src/ordner/zufall.bin", kxtest::RandomBytes(70000, 9));
-  for (const char* f : {"src/text.txt", "src/leer.txt", "src/ordner/zufall.bin"})
-    ASSERT_EQ(kxtest::Run({"touch", "-d", "2021-03-04 05:06:08", (dir / f).string()}).exitCode, 0);
-}
-
-struct PeerRow {
-  const char* peer;
-  std::vector<std::string> argv;  // run in dir/src; "@" is the archive path
-};
-
-class ZipListPeers : public ::testing::TestWithParam<PeerRow> {};
-
-TEST_P(ZipListPeers, NamesSizesCrcsAndDatesAsStored) {
-  TempDir dir;
-  MakeTree(dir);
-  const fs::path archive = dir / "a.zip";
-  std::vector<std::string> argv = GetParam().argv;
-  for (auto& a : argv) if (a == "@") a = archive.string();
-  const auto made = kxtest::Run(argv, dir / "src");
-  ASSERT_EQ(made.exitCode, 0) << made.output;
-
-  kx::KxZip zip;
-  zip.ZipFile = archive.string();
-  zip.SetAction(kx::action::ReadDirectory);
-  ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
-  std::map<std::string, int> index;
-  for (int i = 0; i < zip.EntryCount(); ++i) {
-    zip.SetEntryIndex(i);
-    index[zip.EntryName()] = i;
-  }
-  const std::map<std::string, std::string> files = {
-      {"text.txt", ReadFile(dir / "src/text.txt")},
-      {"leer.txt", ""},
-      {"ordner/zufall.bin", ReadFile(dir / "src/ordner/zufall.bin")}};
-  for (const auto& [name, content] : files) {
-    ASSERT_TRUE(index.count(name)) << GetParam().peer << " " << name;
-    zip.SetEntryIndex(index[name]);
-    EXPECT_EQ(zip.EntrySize(), static_cast<std::int32_t>(content.size())) << name;
-    EXPECT_EQ(static_cast<std::uint32_t>(zip.EntryCrc()), kxtest::Crc32(content)) << name;
-    EXPECT_EQ(zip.EntryDate(), "04.03.2021") << name;
-    EXPECT_EQ(zip.EntryTime(), "05:06:08") << name;
-    EXPECT_FALSE(zip.EntryEncrypted());
-    EXPECT_FALSE(zip.Entry()->isFolder);
-  }
-  zip.SetEntryIndex(index["text.txt"]);
-  EXPECT_LT(zip.EntryPackedSize(), 100);  // 3000 equal bytes deflate to a few
-  if (index.count("ordner/")) {
-    zip.SetEntryIndex(index["ordner/"]);
-    EXPECT_TRUE(zip.Entry()->isFolder);
-    EXPECT_TRUE(zip.EntryAttributes() & kx::attr::Folder);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ZipListPeers,
-    ::testing::Values(PeerRow{"zip", {"zip", "-q", "-r", "@", "."}},
-                      PeerRow{"7zz", {"7zz", "a", "-tzip", "-bd", "@", "."}},
-                      PeerRow{"bsdtar", {"bsdtar", "--format", "zip", "-cf", "@", "text.txt", "leer.txt", "ordner"}},
-                      PeerRow{"python",
-                              {"python3", "-c",
-                               "import sys,zipfile,os\n"
-                               "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
-                               "for root,dirs,files in sorted(os.walk('.')):\n"
-                               "  for f in sorted(files): z.write(os.path.join(root,f), os.path.relpath(os.path.join(root,f)))\n"
-                               "z.close()",
-                               "@"}}),
-    [](const auto& info) { return std::string(info.param.peer == std::string("7zz") ? "sevenzip" : info.param.peer); });
-
-TEST(ZipList, EncryptedFlagForTraditionalAndAesEntries) {
-  TempDir dir;
-  WriteFile(dir / "geheim.txt", std::string(500, 'g'));
-  ASSERT_EQ(kxtest::Run({"zip", "-q", "-P", "pw", "trad.zip", "geheim.txt"}, dir.path()).exitCode, 0);
-  ASSERT_EQ(kxtest::Run({"7zz", "a", "-tzip", "-mem=AES256", "-ppw", "-bd", "aes.zip", "geheim.txt"}, dir.path()).exitCode, 0);
-  for (const char* name : {"trad.zip", "aes.zip"}) {
-    kx::KxZip zip;
-    zip.ZipFile = (dir / name).string();
-    zip.SetAction(kx::action::ReadDirectory);
-    ASSERT_EQ(zip.LastResult(), kx::rc::Ok) << name;
-    ASSERT_EQ(zip.EntryCount(), 1);
-    EXPECT_TRUE(zip.EntryEncrypted()) << name;
-    EXPECT_EQ(zip.EntrySize(), 500);
-    EXPECT_EQ(zip.Entry()->method, 8) << name;  // AES entries show the real method, deflate
-  }
-}
-
-struct NameRow {
-  const char* label;
-  std::string stored;
-  std::uint16_t flags;
-  std::string shown;
-};
-
-class ZipListNames : public ::testing::TestWithParam<NameRow> {};
-
-// Names without the UTF-8 flag are code page 437, as Python's zipfile reads them too.
-TEST_P(ZipListNames, DecodedAsUtf8OrCodePage437) {
-  TempDir dir;
-  kxtest::RawZip raw;
-  kxtest::RawEntry e = kxtest::FileEntry(GetParam().stored, "x");
-  e.flags = GetParam().flags;
-  raw.Add(e);
-  WriteFile(dir / "n.zip", raw.Finish());
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "n.zip").string();
-  zip.SetAction(kx::action::ReadDirectory);
-  ASSERT_EQ(zip.LastResult(), kx::rc::Ok);
-  zip.SetEntryIndex(0);
-  EXPECT_EQ(zip.EntryName(), GetParam().shown);
-  const auto py = kxtest::Run({"python3", "-c", "import sys,zipfile;sys.stdout.write(zipfile.ZipFile(sys.argv[1]).namelist()[0])",
-                       (dir / "n.zip").string()});
-  if (GetParam().flags == 0) EXPECT_EQ(py.output, GetParam().shown);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ZipListNames,
-                         ::testing::Values(NameRow{"cp437", "\x84rger \x94l \x81" "ber Gr\x81\xe1" "e.txt", 0,
-                                                   "ärger öl über Grüße.txt"},
-                                           NameRow{"utf8", "ärger.txt", 0x0800, "ärger.txt"},
-                                           NameRow{"ascii", "plain/name.txt", 0, "plain/name.txt"}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
 TEST(ZipList, CommentAndEmptyArchive) {
   TempDir dir;
   kxtest::RawZip raw;
@@ -153,29 +30,6 @@ TEST(ZipList, CommentAndEmptyArchive) {
   EXPECT_EQ(zip.EntryCount(), 0);
   EXPECT_EQ(zip.ZipComment(), "Kommentar ä");
   EXPECT_EQ(kx::TestEntries(zip), kx::rc::NoFiles);
-}
-
-TEST(ZipList, MissingAndForeignFiles) {
-  TempDir dir;
-  WriteFile(dir / "text.zip", "Dies ist kein Archiv, nur Text.\n");
-  kx::KxZip zip;
-  zip.ZipFile = (dir / "fehlt.zip").string();
-  zip.SetAction(kx::action::ReadDirectory);
-  EXPECT_EQ(zip.LastResult(), kx::rc::FileNotFound);
-  zip.ZipFile = (dir / "text.zip").string();
-  zip.SetAction(kx::action::ReadDirectory);
-  EXPECT_EQ(zip.LastResult(), kx::rc::UnknownArchiveType);
-  EXPECT_EQ(zip.EntryCount(), 0);
-
-  // libzip refuses a name flagged UTF-8 that is not: a clear error, no guess.
-  kxtest::RawZip raw;
-  kxtest::RawEntry e = kxtest::FileEntry("\x8e" "rger.txt", "x");
-  e.flags = 0x0800;
-  raw.Add(e);
-  WriteFile(dir / "falsch.zip", raw.Finish());
-  zip.ZipFile = (dir / "falsch.zip").string();
-  zip.SetAction(kx::action::ReadDirectory);
-  EXPECT_EQ(zip.LastResult(), kx::rc::ArchiveError);
 }
 
 struct KindRow {

@@ -2,8 +2,8 @@
 // -v100k`, x.zip.001 ...) and by our own writer (satz.001 ...) are
 // identified, listed, tested and extracted like one archive; a missing
 // volume is asked for (Prompt kind 1), a truncated or misplaced one ends the
-// action with one error event that names the volume. Failed actions send
-// exactly one error event, with the most specific name.
+// action with one error event that names the volume. Our own sets are pieces
+// of VolumeSize bytes that the peers read, and may not be changed.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,8 +13,7 @@
 #include "engine/kxzip.h"
 #include "engine/operations.h"
 #include "engine/split_source.h"
-#include "raw_zip.h"
-#include "support/test_support.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ using kxtest::ReadFile;
 using kxtest::TempDir;
 using kxtest::WriteFile;
 namespace fs = std::filesystem;
-using Files = std::map<std::string, std::string>;  // name -> content
+using Files = kxwt::FileMap;  // name -> content
 
 // Random data spreads over three volumes of 100 KB; the text squeezes away.
 const Files kFiles = {{"daten/zufall.bin", kxtest::RandomBytes(250000, 4)},
@@ -74,14 +73,6 @@ struct Recorder {
   }
 };
 
-// Regular files below root, by relative path.
-Files Tree(const fs::path& root) {
-  Files out;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) out[e.path().lexically_relative(root).string()] = ReadFile(e.path());
-  return out;
-}
-
 struct SetMaker {
   const char* label;
   fs::path (*make)(const TempDir&);
@@ -129,13 +120,13 @@ TEST_P(SplitRead, IdentifiedListedTestedAndExtractedAsOneArchive) {
   zip.TargetDir = (dir / "aus").string();
   zip.SetAction(kx::action::Extract);
   EXPECT_EQ(zip.LastResult(), kx::rc::Ok);
-  EXPECT_EQ(Tree(dir / "aus"), kFiles);
+  EXPECT_EQ(kxwt::Files(dir / "aus"), kFiles);
   EXPECT_TRUE(rec.errors.empty());
   EXPECT_TRUE(rec.prompts.empty());
 
   // The quick extraction is flat without switches.
   ASSERT_EQ(KxQUnZip(first.string(), (dir / "flach").string(), "", ""), kx::rc::Ok);
-  EXPECT_EQ(Tree(dir / "flach"),
+  EXPECT_EQ(kxwt::Files(dir / "flach"),
             (Files{{"zufall.bin", kFiles.at("daten/zufall.bin")},
                    {"text.txt", kFiles.at("daten/text.txt")},
                    {"klein.txt", "klein"}}));
@@ -188,10 +179,10 @@ TEST_P(SplitMissingVolume, AskedForByNumberOkRetriesCancelNamesIt) {
         EXPECT_GE(zip.EntryCount(), 3);
       }
       if (GetParam().action == kx::action::Extract) {
-        EXPECT_EQ(Tree(dir / "aus"), kFiles);
+        EXPECT_EQ(kxwt::Files(dir / "aus"), kFiles);
       }
     } else {
-      EXPECT_NE(zip.LastResult(), kx::rc::Ok);
+      EXPECT_EQ(zip.LastResult(), kx::rc::FileNotFound);
       ASSERT_EQ(rec.errors.size(), 1u) << "one failure, one message";
       EXPECT_EQ(rec.errors[0].FileName, middle.string());
       EXPECT_EQ(rec.errors[0].MsgType, zip.LastResult());
@@ -243,10 +234,10 @@ TEST_P(SplitDamagedSet, OneErrorNamingTheVolumeNothingWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SplitDamagedSet,
-    ::testing::Values(DamageRow{"truncated_middle",
+    ::testing::Values(DamageRow{"truncated_middle_by_one_byte",
                                 [](const fs::path& first) {
                                   const fs::path v = Volume(first, 2);
-                                  fs::resize_file(v, fs::file_size(v) - 1000);
+                                  fs::resize_file(v, fs::file_size(v) - 1);
                                 },
                                 {2}},
                       DamageRow{"first_two_swapped",
@@ -260,41 +251,39 @@ INSTANTIATE_TEST_SUITE_P(
                                 {1, 2}}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// Single archives too: an Open refusal that names an entry, and one that has
-// no name to give, each reach Progress once.
-TEST(SplitReadEvents, OneErrorEventPerFailedActionWithTheMostSpecificName) {
+TEST(SplitWrite, OwnSetIsPiecesOfVolumeSizeThatThePeersRead) {
   TempDir dir;
-  kxtest::RawZip raw;
-  raw.Add(kxtest::FileEntry("a.txt", "eins"));
-  kxtest::RawEntry moved = kxtest::FileEntry("b.txt", "zwei");
-  raw.Add(moved);
-  raw.central[1].localOffset += 3;  // no local header where the directory says
-  WriteFile(dir / "kaputt.zip", raw.Finish());
-  WriteFile(dir / "text.zip", "kein Archiv\n");
+  const fs::path first = MakeOwnSet(dir);
+  std::string whole;
+  for (int n = 1; n <= 3; ++n) whole += ReadFile(Volume(first, n));
+  EXPECT_EQ(fs::file_size(Volume(first, 1)), 100000u);
+  EXPECT_EQ(fs::file_size(Volume(first, 2)), 100000u);
+  EXPECT_LT(fs::file_size(Volume(first, 3)), 100000u);
+  const auto t = kxtest::Run({"7zz", "t", first.string()});
+  EXPECT_EQ(t.exitCode, 0) << t.output;
+  EXPECT_NE(t.output.find("Files: 3"), std::string::npos) << t.output;
+  WriteFile(dir / "ganz.zip", whole);
+  EXPECT_TRUE(kxwt::UnzipTestOk(dir / "ganz.zip"));
+  EXPECT_TRUE(kxwt::Leftovers(dir.path()).empty());
+}
 
-  struct Case {
-    const char* file;
-    std::int16_t action;
-    kx::Result result;
-    std::string name;
-  };
-  for (const Case& c : {Case{"kaputt.zip", kx::action::Test, kx::rc::ArchiveError, "b.txt"},
-                        Case{"kaputt.zip", kx::action::Extract, kx::rc::ArchiveError, "b.txt"},
-                        Case{"text.zip", kx::action::ReadDirectory, kx::rc::UnknownArchiveType, ""},
-                        Case{"text.zip", kx::action::Test, kx::rc::UnknownArchiveType, ""},
-                        Case{"fehlt.zip", kx::action::ReadDirectory, kx::rc::FileNotFound, ""}}) {
-    kx::KxZip zip;
-    Recorder rec;
-    rec.Attach(zip);
-    zip.ZipFile = (dir / c.file).string();
-    zip.TargetDir = (dir / "aus").string();
-    zip.SetAction(c.action);
-    EXPECT_EQ(zip.LastResult(), c.result) << c.file << " " << c.action;
-    ASSERT_EQ(rec.errors.size(), 1u) << c.file << " " << c.action;
-    EXPECT_EQ(rec.errors[0].MsgType, c.result);
-    EXPECT_EQ(rec.errors[0].FileName, c.name);
-    EXPECT_EQ(rec.errors[0].Operation, c.action);
-  }
+TEST(SplitWrite, ExistingSetRefusesAddAndDeleteTooSmallVolumeIsABadSwitch) {
+  TempDir dir;
+  const fs::path first = MakeOwnSet(dir);
+  const std::string before = ReadFile(first);
+  WriteFile(dir / "mehr.txt", "mehr");
+  kx::KxZip zip;
+  kxwt::Aim(zip, first, (dir / "mehr.txt").string());
+  zip.MultiVolume = true;
+  EXPECT_EQ(kx::AddFiles(zip), kx::rc::NotWithMultiVolume);
+  zip.FileSpec = "daten/text.txt";
+  EXPECT_EQ(kx::DeleteEntries(zip), kx::rc::NotWithMultiVolume);
+  EXPECT_EQ(ReadFile(first), before);
+
+  kxwt::Aim(zip, dir / "s.001", (dir / "mehr.txt").string());
+  zip.VolumeSize = 100;
+  EXPECT_EQ(kx::AddFiles(zip), kx::rc::BadSwitch);
+  EXPECT_FALSE(fs::exists(dir / "s.001"));
 }
 
 }  // namespace
