@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -135,6 +136,54 @@ class DescriptorSource final : public ByteSource {
   int fd_;
   std::uint64_t size_;
 };
+
+// Reads the small records spread over the archive (local headers, data
+// descriptors) through a window of a few kilobytes: neighbouring small
+// entries then cost one system call, not one each.
+class WindowReader {
+ public:
+  explicit WindowReader(const ByteSource& src) : src_(src) {}
+  bool Read(std::uint64_t offset, void* out, std::size_t n) {
+    if (n > kWindow) return false;
+    if (offset < start_ || offset - start_ > length_ || n > length_ - (offset - start_)) {
+      length_ = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, src_.size() - std::min(offset, src_.size())));
+      if (length_ < n || !src_.read(offset, window_, length_)) {
+        length_ = 0;
+        return false;
+      }
+      start_ = offset;
+    }
+    std::memcpy(out, window_ + (offset - start_), n);
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kWindow = 4096;
+  const ByteSource& src_;
+  std::uint8_t window_[kWindow];
+  std::uint64_t start_ = 0;
+  std::size_t length_ = 0;
+};
+
+// A data descriptor of exactly `length` bytes at `at` that repeats the
+// central record's checksum and sizes.
+bool DescriptorFits(WindowReader& reader, std::uint64_t at, std::uint64_t length, std::uint32_t crc,
+                    std::uint64_t packedSize, std::uint64_t size) {
+  if (length != kDescriptorSmall && length != kDescriptorSmall + 4 && length != kDescriptorLarge - 4 &&
+      length != kDescriptorLarge)
+    return false;
+  std::uint8_t d[kDescriptorLarge];
+  if (!reader.Read(at, d, static_cast<std::size_t>(length))) return false;
+  const std::uint8_t* p = d;
+  if (length % 8 == 0) {  // 16 and 24 bytes: with signature
+    if (Le32(p) != kDescriptorSignature) return false;
+    p += 4;
+  }
+  const bool wide = length >= kDescriptorLarge - 4;
+  const std::uint64_t storedPacked = wide ? Le64(p + 4) : Le32(p + 4);
+  const std::uint64_t storedSize = wide ? Le64(p + 12) : Le32(p + 8);
+  return Le32(p) == crc && storedPacked == packedSize && storedSize == size;
+}
 
 // libzip's test for UTF-8 when it guesses an encoding: lead and continuation
 // bits only (it accepts overlong forms that IsValidUtf8 refuses). Bytes
@@ -399,10 +448,12 @@ std::uint64_t FastDelete::SpanEnd(std::size_t i) const {
 
 bool FastDelete::CheckLayout() {
   if (!entries_.empty() && entries_.front().localOffset != 0) return false;  // a stub before the first entry
+  const DescriptorSource src(fd_, fileSize_);
+  WindowReader reader(src);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
     std::uint8_t h[kLocalFixed];
-    if (!ReadAt(e.localOffset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
+    if (!reader.Read(e.localOffset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
     const std::uint64_t dataAt = e.localOffset + kLocalFixed + Le16(h + kLocalNameLenAt) + Le16(h + kLocalExtraLenAt);
     if (dataAt > fileSize_ || e.packedSize > fileSize_ - dataAt) return false;
     const std::uint64_t dataEnd = dataAt + e.packedSize;
@@ -411,31 +462,12 @@ bool FastDelete::CheckLayout() {
     const std::uint64_t next = SpanEnd(i);
     if (next < dataEnd) return false;
     if (Le16(h + kLocalFlagsAt) & kFlagDescriptor) {
-      if (!DescriptorFits(e, dataEnd, next - dataEnd)) return false;
+      if (!DescriptorFits(reader, dataEnd, next - dataEnd, e.crc, e.packedSize, e.size)) return false;
     } else if (next != dataEnd) {
       return false;
     }
   }
   return entries_.empty() ? directoryOffset_ == 0 : true;
-}
-
-// A data descriptor of exactly `length` bytes at `at` that repeats the
-// central record's checksum and sizes.
-bool FastDelete::DescriptorFits(const Entry& e, std::uint64_t at, std::uint64_t length) const {
-  if (length != kDescriptorSmall && length != kDescriptorSmall + 4 && length != kDescriptorLarge - 4 &&
-      length != kDescriptorLarge)
-    return false;
-  std::uint8_t d[kDescriptorLarge];
-  if (!ReadAt(at, d, static_cast<std::size_t>(length))) return false;
-  const std::uint8_t* p = d;
-  if (length % 8 == 0) {  // 16 and 24 bytes: with signature
-    if (Le32(p) != kDescriptorSignature) return false;
-    p += 4;
-  }
-  const bool wide = length >= kDescriptorLarge - 4;
-  const std::uint64_t packed = wide ? Le64(p + 4) : Le32(p + 4);
-  const std::uint64_t size = wide ? Le64(p + 12) : Le32(p + 8);
-  return Le32(p) == e.crc && packed == e.packedSize && size == e.size;
 }
 
 Result FastDelete::Write(const std::vector<bool>& drop, UpdateProgress& progress) {

@@ -77,7 +77,6 @@ class FastDelete {
 
   bool CheckTail(std::uint64_t endRecordOffset, std::size_t commentLength);
   bool TakeRecords(const std::vector<CdRecord>& records);
-  bool DescriptorFits(const Entry& e, std::uint64_t at, std::uint64_t length) const;
   std::uint64_t SpanEnd(std::size_t i) const;
   bool ReadAt(std::uint64_t offset, void* out, std::size_t n) const;
   std::string DirectoryWithNewOffsets(const std::vector<bool>& drop, const std::vector<std::uint64_t>& newOffset) const;
