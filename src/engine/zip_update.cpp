@@ -42,6 +42,11 @@ UpdateSession::~UpdateSession() {
 }
 
 Result UpdateSession::Open(const std::string& archivePath, bool create, std::uint64_t volumeSize) {
+  if (const Result r = Prepare(archivePath, create, volumeSize); r != rc::Ok) return r;
+  return OpenArchive();
+}
+
+Result UpdateSession::Prepare(const std::string& archivePath, bool create, std::uint64_t volumeSize) {
   path_ = ResolveArchivePath(archivePath);
   struct stat st {};
   existed_ = ::stat(path_.c_str(), &st) == 0;
@@ -54,13 +59,18 @@ Result UpdateSession::Open(const std::string& archivePath, bool create, std::uin
     if (const Result r = RecoverCommentJournal(path_); r != rc::Ok) return r;
   }
   split_ = !existed_ && volumeSize > 0 && EndsWith001(path_);
+  volumeSize_ = volumeSize;
+  create_ = create;
   RemoveStaleTemporaries(path_, split_);
+  return rc::Ok;
+}
 
-  target_ = std::make_unique<ArchiveTarget>(path_, split_ ? volumeSize : 0);
+Result UpdateSession::OpenArchive() {
+  target_ = std::make_unique<ArchiveTarget>(path_, split_ ? volumeSize_ : 0);
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* src = target_->MakeSource(&error);
-  if (src) archive_ = zip_open_from_source(src, create ? ZIP_CREATE : 0, &error);
+  if (src) archive_ = zip_open_from_source(src, create_ ? ZIP_CREATE : 0, &error);
   const Result r = archive_ ? rc::Ok : ResultFromZipError(zip_error_code_zip(&error), zip_error_code_system(&error));
   if (!archive_ && src) zip_source_free(src);
   zip_error_fini(&error);

@@ -34,6 +34,11 @@ class UpdateSession {
   // create: a missing archive is made (as a split set when volumeSize > 0 and
   // the name ends in ".001"); without it a missing archive is rc::FileNotFound.
   Result Open(const std::string& archivePath, bool create, std::uint64_t volumeSize);
+  // Open in two steps, for an update that may write the archive without
+  // libzip: Prepare does everything up to libzip (path, checks, leftovers),
+  // OpenArchive then opens the prepared path through libzip.
+  Result Prepare(const std::string& archivePath, bool create, std::uint64_t volumeSize);
+  Result OpenArchive();
   Result Close(UpdateProgress& progress);
 
   zip_t* archive() const { return archive_; }
@@ -47,6 +52,8 @@ class UpdateSession {
   std::string path_;
   bool existed_ = false;
   bool split_ = false;
+  bool create_ = false;
+  std::uint64_t volumeSize_ = 0;
   std::unique_ptr<ArchiveTarget> target_;
   zip_t* archive_ = nullptr;
 };
