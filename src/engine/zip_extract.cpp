@@ -45,6 +45,7 @@
 #include <libdeflate.h>
 #include <memory>
 
+#include "engine/aes_auth.h"
 #include "engine/cancel.h"
 #include "engine/operations.h"
 #include "engine/replace_file.h"
@@ -162,11 +163,12 @@ class ActionProgress {
 
 // Entries encrypted with AES in its second form (AE-2) carry no CRC: the
 // authentication code alone vouches for them. libzip 1.7 still compares the
-// CRC field (0) with the data's CRC and fails every such entry. For deflated
-// AE-2 entries we therefore let libzip only decrypt (it still checks the
-// authentication code when the data ends) and inflate the data ourselves.
-// Stored AE-2 entries cannot be split that way: for them a CRC error after
-// exactly all bytes is libzip's quirk, not damage.
+// CRC field (0) with the data's CRC and fails every such entry, naming a
+// failed authentication the same way. For deflated AE-2 entries libzip
+// therefore only decrypts (it checks the code when the data ends) and we
+// inflate; stored ones always pass libzip's CRC layer, so their code is
+// checked by us first (CheckAesAuthentication) and libzip's complaint after
+// exactly all bytes is then its quirk, not damage.
 bool IsAesWithoutCrc(const ZipEntryRecord& e) {
   return e.encryptionMethod >= ZIP_EM_AES_128 && e.encryptionMethod <= ZIP_EM_AES_256 && e.info.crc == 0 &&
          e.info.size > 0;
@@ -277,6 +279,11 @@ Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password
   const bool traditional = e.encryptionMethod == ZIP_EM_TRAD_PKWARE;
   const bool aesNoCrc = IsAesWithoutCrc(e);
   const bool inflateOurselves = aesNoCrc && e.info.method == kMethodDeflate;
+  const bool storedAesNoCrc = aesNoCrc && e.info.method == kMethodStore;
+  if (storedAesNoCrc) {
+    if (password.empty()) return rc::WrongPassword;
+    if (const Result a = CheckAesAuthentication(za, e.index, e.encryptionMethod, password); a != rc::Ok) return a;
+  }
   const char* pw = e.info.encrypted && !password.empty() ? password.c_str() : nullptr;
   zip_file_t* zf = zip_fopen_index_encrypted(za, e.index, inflateOurselves ? ZIP_FL_COMPRESSED : 0, pw);
   if (!zf) {
@@ -300,8 +307,7 @@ Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password
     const zip_int64_t n = zip_fread(zf, buffer.data(), buffer.size());
     if (n < 0) {
       zip_error_t* err = zip_file_get_error(zf);
-      const bool quirk = aesNoCrc && e.info.method == kMethodStore && zip_error_code_zip(err) == ZIP_ER_CRC &&
-                         total == e.info.size;
+      const bool quirk = storedAesNoCrc && zip_error_code_zip(err) == ZIP_ER_CRC && total == e.info.size;
       if (!quirk) r = DataError(err, traditional);
       break;
     }

@@ -253,6 +253,13 @@ INSTANTIATE_TEST_SUITE_P(
                  Damage(d / "b.zip");
                },
                "pw", kx::rc::CrcError},
+        BadRow{"aes_stored_damaged",
+               [](const TempDir& d) {
+                 kxwt::Pack({"7zz", "a", "-tzip", "-mx0", "-mem=AES256", "-ppw", "-bd", "b.zip", "b.bin", "gut.txt"},
+                            d.path());
+                 Damage(d / "b.zip");
+               },
+               "pw", kx::rc::CrcError},
         BadRow{"unknown_method",
                [](const TempDir& d) {
                  kxtest::RawZip raw;
