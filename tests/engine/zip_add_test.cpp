@@ -219,9 +219,13 @@ TEST(ZipAdd, ArchiveDateModes) {
     const std::time_t start = std::time(nullptr);
     ASSERT_EQ(kx::AddFiles(zip), kx::rc::Ok);
     const std::time_t t = kxwt::Mtime(dir / "t.zip");
-    if (mode == 0) EXPECT_GE(t, start - 1) << "mode 0";
-    if (mode == 1) EXPECT_EQ(t, older) << "mode 1";
-    if (mode == 2) EXPECT_EQ(t, newest) << "mode 2";
+    if (mode == 0) {
+      EXPECT_GE(t, start - 1) << "mode 0";
+    } else if (mode == 1) {
+      EXPECT_EQ(t, older) << "mode 1";
+    } else {
+      EXPECT_EQ(t, newest) << "mode 2";
+    }
   }
 }
 
