@@ -35,10 +35,13 @@ FileSource::~FileSource() {
 }
 
 bool FileSource::read(std::uint64_t offset, void* out, std::size_t n) const {
-  if (fd_ < 0 || !contains(offset, n)) return false;
+  return fd_ >= 0 && contains(offset, n) && ReadExactAt(fd_, out, n, offset);
+}
+
+bool ReadExactAt(int fd, void* out, std::size_t n, std::uint64_t offset) {
   auto* dst = static_cast<char*>(out);
   while (n > 0) {
-    ssize_t got = ::pread(fd_, dst, n, static_cast<off_t>(offset));
+    const ssize_t got = ::pread(fd, dst, n, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     dst += got;

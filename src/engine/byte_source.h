@@ -50,6 +50,10 @@ class FileSource final : public ByteSource {
   std::uint64_t size_ = 0;
 };
 
+// Reads exactly n bytes at offset from a descriptor with pread (retrying
+// short reads and EINTR); false on an error or the end of the file.
+bool ReadExactAt(int fd, void* out, std::size_t n, std::uint64_t offset);
+
 // Little-endian field helpers over a byte buffer the caller has bounds-checked.
 inline std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 inline std::uint32_t Le32(const std::uint8_t* p) {

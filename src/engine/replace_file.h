@@ -6,6 +6,8 @@
 // killed run is removed by RemoveStaleTemporaries before the next write.
 // Plain functions, callable from any thread; failures come back as errno values
 // (ResultFromErrno turns them into engine result codes).
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 
@@ -43,5 +45,9 @@ int SyncFolderOf(const std::string& path);
 mode_t ModeForTarget(const std::string& target);
 
 Result ResultFromErrno(int err);
+
+// Writes all n bytes at offset with pwrite (retrying short writes and
+// EINTR); 0 or the errno of the failure.
+int WriteExactAt(int fd, const void* data, std::size_t n, std::uint64_t offset);
 
 }  // namespace kx

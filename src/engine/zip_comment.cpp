@@ -56,18 +56,6 @@ int ReadAt(int fd, void* out, std::size_t n, std::uint64_t at) {
   return 0;
 }
 
-int WriteAt(int fd, const void* data, std::size_t n, std::uint64_t at) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(at));
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) return errno;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-    at += static_cast<std::uint64_t>(w);
-  }
-  return 0;
-}
 
 std::uint64_t FileSize(int fd) {
   struct stat st {};
@@ -97,7 +85,7 @@ int OverwriteTail(const std::string& archive, std::uint64_t offset, const std::s
       return err;
     }
   }
-  err = WriteAt(fd, tail.data(), tail.size(), offset);
+  err = WriteExactAt(fd, tail.data(), tail.size(), offset);
   if (!err && ::ftruncate(fd, static_cast<off_t>(newEnd)) != 0) err = errno;
   if (!err && ::fsync(fd) != 0) err = errno;
   ::close(fd);
@@ -194,7 +182,7 @@ Result WriteCommentJournal(const CommentChange& change) {
   const std::string path = CommentJournalPath(change.archive);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return ResultFromErrno(errno);
-  int err = WriteAt(fd, data.data(), data.size(), 0);
+  int err = WriteExactAt(fd, data.data(), data.size(), 0);
   if (!err && ::fsync(fd) != 0) err = errno;
   ::close(fd);
   if (!err) err = SyncFolderOf(path);

@@ -119,17 +119,7 @@ class DescriptorSource final : public ByteSource {
   DescriptorSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
   std::uint64_t size() const override { return size_; }
   bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-    if (!contains(offset, n)) return false;
-    auto* dst = static_cast<char*>(out);
-    while (n > 0) {
-      const ssize_t got = ::pread(fd_, dst, n, static_cast<off_t>(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      dst += got;
-      offset += static_cast<std::uint64_t>(got);
-      n -= static_cast<std::size_t>(got);
-    }
-    return true;
+    return contains(offset, n) && ReadExactAt(fd_, out, n, offset);
   }
 
  private:
@@ -238,17 +228,6 @@ struct Temporary {
   std::string path;
 };
 
-int WriteAll(int fd, const char* p, std::size_t n, std::uint64_t at) {
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(at));
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) return errno;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-    at += static_cast<std::uint64_t>(w);
-  }
-  return 0;
-}
 
 // Appends byte ranges of the archive to the new file. Adjoining ranges are
 // gathered into one copy of up to kPiece bytes.
@@ -313,7 +292,7 @@ class RangeCopier {
       if (r < 0 && errno == EINTR) continue;
       if (r < 0) return errno;
       if (r == 0) return EIO;
-      if (const int err = WriteAll(out_, buffer_.data(), static_cast<std::size_t>(r), to)) return err;
+      if (const int err = WriteExactAt(out_, buffer_.data(), static_cast<std::size_t>(r), to)) return err;
       from += static_cast<std::uint64_t>(r);
       to += static_cast<std::uint64_t>(r);
       n -= static_cast<std::uint64_t>(r);
@@ -506,7 +485,7 @@ Result FastDelete::Write(const std::vector<bool>& drop, UpdateProgress& progress
   std::string tail = DirectoryWithNewOffsets(drop, newOffset);
   const std::uint64_t directorySize = tail.size();
   tail += EndRecords(kept, directoryAt, directorySize);
-  if (const int err = WriteAll(out.fd, tail.data(), tail.size(), directoryAt)) return ResultFromErrno(err);
+  if (const int err = WriteExactAt(out.fd, tail.data(), tail.size(), directoryAt)) return ResultFromErrno(err);
 
   const int fd = out.fd;
   out.fd = -1;  // CommitTemporary closes it, and removes the file if it fails

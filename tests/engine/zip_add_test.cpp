@@ -66,8 +66,12 @@ TEST(ZipAdd, NewArchivePassesEveryPeerWithNamesSizesTimesAndContents) {
   }
   // Incompressible and empty files are stored, text is deflated.
   for (const auto& e : entries) {
-    if (e.name == "docs/sub/b.bin" || e.name == "docs/leer.txt") EXPECT_EQ(e.method, 0) << e.name;
-    if (e.name == "docs/a.txt") EXPECT_EQ(e.method, 8);
+    if (e.name == "docs/sub/b.bin" || e.name == "docs/leer.txt") {
+      EXPECT_EQ(e.method, 0) << e.name;
+    }
+    if (e.name == "docs/a.txt") {
+      EXPECT_EQ(e.method, 8);
+    }
   }
   TempDir out;
   ASSERT_EQ(kxtest::Run({"unzip", "-q", (dir / "neu.zip").string(), "-d", out.path().string()}).exitCode, 0);

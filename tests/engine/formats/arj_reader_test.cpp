@@ -130,7 +130,9 @@ TEST_P(ArjPeer, ListingAgreesWithArjVerbose) {
   ASSERT_FALSE(peer.rows.empty());
   ASSERT_EQ(ours.entries.size(), peer.rows.size());
   EXPECT_EQ(ours.comment, peer.comment);
-  if (c.withComment) EXPECT_EQ(ours.comment, "Archiv-Kommentar\nZweite Zeile\n");
+  if (c.withComment) {
+    EXPECT_EQ(ours.comment, "Archiv-Kommentar\nZweite Zeile\n");
+  }
 
   for (std::size_t i = 0; i < ours.entries.size(); ++i) {
     const kx::EntryInfo& e = ours.entries[i];
@@ -148,7 +150,9 @@ TEST_P(ArjPeer, ListingAgreesWithArjVerbose) {
     EXPECT_EQ(e.method, p.method - '0');
     EXPECT_EQ(e.encrypted, p.garbled);
     EXPECT_EQ(e.encrypted, c.garbled);
-    if (!folder) EXPECT_EQ(e.crc, Crc32Of(ReadFile(dir / e.name)));
+    if (!folder) {
+      EXPECT_EQ(e.crc, Crc32Of(ReadFile(dir / e.name)));
+    }
   }
 }
 
