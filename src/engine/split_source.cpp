@@ -15,28 +15,6 @@
 namespace kx {
 namespace {
 
-// End of central directory, the fields the end check needs:
-//
-//   +0  u32 0x06054b50   +4 u16 this disk   +6 u16 disk of the directory
-//   +8  u16 entries here  +10 u16 entries total
-//   +12 u32 directory size  +16 u32 directory offset  +20 u16 comment length
-constexpr std::size_t kEndFixed = 22;
-constexpr std::size_t kEndCountAt = 10;
-constexpr std::size_t kEndDirSizeAt = 12;
-constexpr std::size_t kEndDirOffsetAt = 16;
-
-// Zip64 locator (just before the end record) and the Zip64 end record it points to:
-//
-//   locator: +0 u32 0x07064b50  +4 u32 disk  +8 u64 offset of the Zip64 record  +16 u32 disks
-//   record:  +0 u32 0x06064b50  ... +32 u64 entries total  +40 u64 directory size
-//            +48 u64 directory offset
-constexpr std::size_t kLocatorSize = 20;
-constexpr std::size_t kLocatorRecordAt = 8;
-constexpr std::size_t kZip64EndFixed = 56;
-constexpr std::size_t kZip64CountAt = 32;
-constexpr std::size_t kZip64DirSizeAt = 40;
-constexpr std::size_t kZip64DirOffsetAt = 48;
-
 // Volume names end in a dot and at least three digits: x.001 ... x.999, x.1000.
 constexpr std::size_t kDigits = 3;
 // The prompt carries the volume number as a 16-bit value.
@@ -219,31 +197,13 @@ Result SplitSet::Scan(const std::string& firstVolume, int& missing) {
 bool SplitSet::EndsWithDirectoryEnd(std::uint64_t end) const {
   std::uint64_t at = 0;
   if (!FindEndRecordIn(*this, end, true, at)) return false;
-  std::uint8_t rec[kEndFixed];
-  if (!read(at, rec, sizeof rec)) return false;
-  std::uint64_t count = Le16(rec + kEndCountAt);
-  std::uint64_t dirSize = Le32(rec + kEndDirSizeAt);
-  std::uint64_t dirOffset = Le32(rec + kEndDirOffsetAt);
-  std::uint64_t limit = at;
-  std::uint8_t locator[kLocatorSize];
-  if (at >= kLocatorSize && read(at - kLocatorSize, locator, sizeof locator) &&
-      Le32(locator) == zipsig::kZip64Locator) {
-    const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
-    std::uint8_t z64[kZip64EndFixed];
-    if (recordAt > at - kLocatorSize || at - kLocatorSize - recordAt < sizeof z64 ||
-        !read(recordAt, z64, sizeof z64) || Le32(z64) != zipsig::kZip64EndRecord)
-      return false;
-    count = Le64(z64 + kZip64CountAt);
-    dirSize = Le64(z64 + kZip64DirSizeAt);
-    dirOffset = Le64(z64 + kZip64DirOffsetAt);
-    limit = recordAt;
-  }
+  DirectoryPlace place;
+  if (ReadDirectoryPlace(*this, at, place) != rc::Ok) return false;
   // An end record inside the data (a stored ZIP, say) rarely has a directory
   // right where its offset points, in this set's coordinates.
-  if (dirOffset > limit || dirSize > limit - dirOffset) return false;
-  if (dirSize == 0) return count == 0;
+  if (place.size == 0) return place.entryCount == 0;
   std::uint8_t sig[4];
-  return read(dirOffset, sig, sizeof sig) && Le32(sig) == zipsig::kCentralHeader;
+  return read(place.offset, sig, sizeof sig) && Le32(sig) == zipsig::kCentralHeader;
 }
 
 bool SplitSet::read(std::uint64_t offset, void* out, std::size_t n) const {

@@ -129,38 +129,50 @@ bool FindEndRecordIn(const ByteSource& src, std::uint64_t end, bool exactEnd, st
   return haveFitting;
 }
 
+Result ReadDirectoryPlace(const ByteSource& src, std::uint64_t endAt, DirectoryPlace& out) {
+  out = DirectoryPlace{};
+  out.failedAt = endAt;
+  std::uint8_t end[kEndFixed];
+  if (!src.read(endAt, end, sizeof end)) return rc::ArchiveError;
+  out.entryCount = Le16(end + kEndCountAt);
+  out.size = Le32(end + kEndDirSizeAt);
+  out.offset = Le32(end + kEndDirOffsetAt);
+  out.comment.resize(Le16(end + kEndCommentLenAt));
+  if (!src.read(endAt + kEndFixed, out.comment.data(), out.comment.size())) return rc::ArchiveError;
+
+  out.limit = endAt;
+  std::uint8_t locator[kLocatorSize];
+  if (endAt >= kLocatorSize && src.read(endAt - kLocatorSize, locator, sizeof locator) &&
+      Le32(locator) == zipsig::kZip64Locator) {
+    const std::uint64_t locatorAt = endAt - kLocatorSize;
+    const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
+    out.failedAt = locatorAt;
+    std::uint8_t z64[kZip64EndFixed];
+    if (recordAt > locatorAt || locatorAt - recordAt < sizeof z64 || !src.read(recordAt, z64, sizeof z64) ||
+        Le32(z64) != zipsig::kZip64EndRecord)
+      return rc::ArchiveError;
+    out.entryCount = Le64(z64 + kZip64CountAt);
+    out.size = Le64(z64 + kZip64DirSizeAt);
+    out.offset = Le64(z64 + kZip64DirOffsetAt);
+    out.limit = recordAt;
+  }
+  if (out.offset > out.limit || out.size > out.limit - out.offset) return rc::ArchiveError;
+  return rc::Ok;
+}
+
 Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
   out = CentralDirectory{};
   std::uint64_t endAt = 0;
   if (!FindEndRecordIn(src, src.size(), false, endAt)) return rc::UnknownArchiveType;
   out.endRecordOffset = endAt;
-  out.failedAt = endAt;
-  std::uint8_t end[kEndFixed];
-  if (!src.read(endAt, end, sizeof end)) return rc::ArchiveError;
-  out.entryCount = Le16(end + kEndCountAt);
-  out.directorySize = Le32(end + kEndDirSizeAt);
-  out.directoryOffset = Le32(end + kEndDirOffsetAt);
-  out.comment.resize(Le16(end + kEndCommentLenAt));
-  if (!src.read(endAt + kEndFixed, out.comment.data(), out.comment.size())) return rc::ArchiveError;
-
-  // The directory must end before the record that describes it.
-  std::uint64_t directoryLimit = endAt;
-  std::uint8_t locator[kLocatorSize];
-  if (endAt >= kLocatorSize && src.read(endAt - kLocatorSize, locator, sizeof locator) &&
-      Le32(locator) == zipsig::kZip64Locator) {
-    const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
-    out.failedAt = endAt - kLocatorSize;
-    std::uint8_t z64[kZip64EndFixed];
-    if (recordAt > endAt - kLocatorSize || !src.read(recordAt, z64, sizeof z64) ||
-        Le32(z64) != zipsig::kZip64EndRecord)
-      return rc::ArchiveError;
-    out.entryCount = Le64(z64 + kZip64CountAt);
-    out.directorySize = Le64(z64 + kZip64DirSizeAt);
-    out.directoryOffset = Le64(z64 + kZip64DirOffsetAt);
-    directoryLimit = recordAt;
-  }
-  if (out.directoryOffset > directoryLimit || out.directorySize > directoryLimit - out.directoryOffset)
-    return rc::ArchiveError;
+  DirectoryPlace place;
+  const Result placed = ReadDirectoryPlace(src, endAt, place);
+  out.failedAt = place.failedAt;
+  if (placed != rc::Ok) return placed;
+  out.entryCount = place.entryCount;
+  out.directorySize = place.size;
+  out.directoryOffset = place.offset;
+  out.comment = std::move(place.comment);
   if (out.entryCount > out.directorySize / kCdFixed) return rc::ArchiveError;
 
   out.failedAt = out.directoryOffset;

@@ -95,6 +95,22 @@ struct CentralDirectory {
 // record that fits wins (trailing junk after a ZIP is tolerated).
 bool FindEndRecordIn(const ByteSource& src, std::uint64_t end, bool exactEnd, std::uint64_t& offset);
 
+// Where the end record at endAt (and a Zip64 end record before it, when a
+// locator points to one) says the central directory lies. limit is where
+// the directory must end: the start of the record that describes it.
+struct DirectoryPlace {
+  std::uint64_t entryCount = 0;
+  std::uint64_t size = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t limit = 0;
+  std::string comment;        // raw bytes
+  std::uint64_t failedAt = 0;  // where a record was missing or cut short
+};
+
+// rc::ArchiveError when a record is cut short, a locator points to no Zip64
+// end record, or the directory would not end before its limit.
+Result ReadDirectoryPlace(const ByteSource& src, std::uint64_t endAt, DirectoryPlace& out);
+
 // rc::UnknownArchiveType: no end record. rc::ArchiveError: a directory that
 // runs past the end, a count that cannot fit, a record that is cut short or
 // has a wrong signature.

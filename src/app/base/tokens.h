@@ -1,6 +1,6 @@
 #pragma once
-// The program's small text helpers for command lines, paths and file
-// specifications. Words are separated by single blanks; every blank counts, so
+// The program's small text helpers for command lines, paths and lists of
+// file names. Words are separated by single blanks; every blank counts, so
 // two blanks in a row make an empty word. Quotes are not special here.
 #include <string>
 #include <string_view>
