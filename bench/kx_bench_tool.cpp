@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/kx_functions.h"
+#include "engine/functions/kx_functions.h"
 #include "engine/kxzip.h"
 
 namespace {

@@ -9,8 +9,11 @@
 #include <cstdlib>
 #include <span>
 
-#include "engine/cp437.h"
-#include "engine/formats/dos_archives.h"
+#include "engine/io/cp437.h"
+#include "engine/formats/arc.h"
+#include "engine/formats/arj.h"
+#include "engine/formats/lha.h"
+#include "engine/formats/zoo.h"
 
 namespace kxfuzz {
 

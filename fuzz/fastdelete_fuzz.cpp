@@ -13,8 +13,8 @@
 #include <zip.h>
 
 #include "engine/kxzip.h"
-#include "engine/zip_fast_delete.h"
-#include "engine/zip_write_progress.h"
+#include "engine/zip/fast_delete.h"
+#include "engine/zip/update_progress.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <unistd.h>
 #include <zip.h>
 
-#include "engine/split_source.h"
-#include "engine/zip_central_dir.h"
+#include "engine/io/split_set.h"
+#include "engine/zip/zip_central_dir.h"
 
 namespace fs = std::filesystem;
 

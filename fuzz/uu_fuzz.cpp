@@ -10,7 +10,7 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "engine/uucode.h"
+#include "engine/uu/uucode.h"
 
 namespace fs = std::filesystem;
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <unistd.h>
 
-#include "engine/byte_source.h"
-#include "engine/cp437.h"
+#include "engine/io/byte_source.h"
+#include "engine/io/cp437.h"
 #include "engine/kxzip.h"
-#include "engine/safe_paths.h"
-#include "engine/zip_archive.h"
-#include "engine/zip_central_dir.h"
+#include "engine/io/safe_paths.h"
+#include "engine/zip/zip_archive_reader.h"
+#include "engine/zip/zip_central_dir.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "app/program_state.h"
 #include "app/utility.h"
 #include "archive_window/archive_window.h"
-#include "engine/kx_functions.h"
-#include "engine/result_text.h"
+#include "engine/functions/kx_functions.h"
+#include "ui/result_text.h"
 #include "ui/message_dialog.h"
 #include "ui/progress_window.h"
 

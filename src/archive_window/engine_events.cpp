@@ -6,7 +6,7 @@
 
 #include "app/base/run_error.h"
 #include "app/base/tokens.h"
-#include "engine/result_text.h"
+#include "ui/result_text.h"
 #include "platform/user_seam.h"
 #include "ui/message_dialog.h"
 #include "ui/progress_window.h"

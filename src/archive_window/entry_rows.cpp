@@ -5,7 +5,7 @@
 #include <QMimeDatabase>
 #include <QStyle>
 
-#include "engine/kx_functions.h"
+#include "engine/functions/kx_functions.h"
 #include "platform/class_keys.h"
 
 namespace kx {

@@ -14,7 +14,7 @@
 #include "archive_window/archive_window.h"
 #include "archive_window/entry_list_view.h"
 #include "archive_window/entry_model.h"
-#include "engine/kx_functions.h"
+#include "engine/functions/kx_functions.h"
 
 namespace kx {
 namespace {

@@ -6,7 +6,11 @@
 #include <limits>
 
 #include "engine/cancel.h"
-#include "engine/operations.h"
+#include "engine/read_directory.h"
+#include "engine/zip/zip_add.h"
+#include "engine/zip/zip_comment.h"
+#include "engine/zip/zip_delete.h"
+#include "engine/zip/zip_extract.h"
 
 namespace kx {
 namespace {

@@ -36,4 +36,10 @@ inline constexpr Result InvalidHandle = 106;
 inline constexpr Result OutOfMemory = 108;
 }  // namespace rc
 
+// The one mapping of system and libzip failures to result codes. An errno
+// the table does not know gives `otherwise`; a libzip error without a code
+// of its own gives the errno behind it, or rc::ArchiveError.
+Result ResultFromErrno(int err, Result otherwise = rc::ArchiveError);
+Result ResultFromZipError(int zipError, int sysErrno);
+
 }  // namespace kx

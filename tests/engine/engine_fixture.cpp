@@ -1,5 +1,5 @@
 // The shared engine test helpers declared in engine_fixture.h.
-#include "engine_fixture.h"
+#include "engine/engine_fixture.h"
 
 #include <gtest/gtest.h>
 

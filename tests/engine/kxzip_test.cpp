@@ -3,8 +3,8 @@
 // against every peer; an equal comment is zip_comment_test's).
 #include <gtest/gtest.h>
 
-#include "engine_fixture.h"
-#include "raw_zip.h"
+#include "engine/engine_fixture.h"
+#include "engine/raw_zip.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 // nested archive of the folder's entries with its own end marker.
 #include <vector>
 
-#include "engine/formats/dos_archives.h"
+#include "engine/formats/arc.h"
 #include "engine/formats/dos_common.h"
 
 namespace kx {

@@ -25,8 +25,8 @@
 // (password protected).
 #include <zlib.h>
 
-#include "engine/cp437.h"
-#include "engine/formats/dos_archives.h"
+#include "engine/io/cp437.h"
+#include "engine/formats/arj.h"
 #include "engine/formats/dos_common.h"
 
 namespace kx {

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "engine/cp437.h"
+#include "engine/io/cp437.h"
 
 namespace kx::dosfmt {
 

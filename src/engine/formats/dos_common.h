@@ -1,12 +1,18 @@
 #pragma once
 // Small pieces the four DOS archive readers share: bounded reads, overflow-safe
 // offset arithmetic, name decoding and attribute mapping. Pure functions.
+//
+// EntryInfo::method holds each format's own number: ARJ 0..4, ARC 1..19
+// (30 for folders), ZOO 0..2; LHA has a five-character ID such as "-lh5-",
+// reported as (third character << 8) | fourth character, e.g. 'h' << 8 | '5'.
+// Times are local: DOS date and time as stored, Unix times (LHA level 2,
+// ARJ from Unix hosts) converted to local time.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/byte_source.h"
+#include "engine/io/byte_source.h"
 #include "engine/entry.h"
 
 namespace kx::dosfmt {

@@ -35,7 +35,7 @@
 // (c3 << 8) | c4, so "-lh5-" gives 0x6835 and "-lhd-" 0x6864.
 #include <optional>
 
-#include "engine/formats/dos_archives.h"
+#include "engine/formats/lha.h"
 #include "engine/formats/dos_common.h"
 
 namespace kx {

@@ -26,8 +26,8 @@
 //             +2+l folder[d]  +2+l+d u16 system  +4+l+d u24 attributes ...
 //
 // Attributes: when bit 22 is set, the low nine bits are Unix permissions.
-#include "engine/cp437.h"
-#include "engine/formats/dos_archives.h"
+#include "engine/io/cp437.h"
+#include "engine/formats/zoo.h"
 #include "engine/formats/dos_common.h"
 
 namespace kx {

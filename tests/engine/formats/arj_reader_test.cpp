@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "engine/byte_source.h"
-#include "engine/formats/dos_archives.h"
+#include "engine/io/byte_source.h"
+#include "engine/formats/arj.h"
 #include "engine/formats/dos_test_util.h"
 #include "support/test_support.h"
 

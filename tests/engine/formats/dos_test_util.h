@@ -13,9 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include "engine/byte_source.h"
+#include "engine/io/byte_source.h"
 #include "engine/entry.h"
-#include "engine/formats/dos_archives.h"
+#include "engine/formats/arc.h"
+#include "engine/formats/arj.h"
+#include "engine/formats/lha.h"
+#include "engine/formats/zoo.h"
 #include "support/test_support.h"
 
 namespace kxtest::dos {

@@ -11,8 +11,8 @@
 #include <regex>
 #include <sstream>
 
-#include "engine/byte_source.h"
-#include "engine/formats/dos_archives.h"
+#include "engine/io/byte_source.h"
+#include "engine/formats/lha.h"
 #include "engine/formats/dos_test_util.h"
 #include "support/test_support.h"
 

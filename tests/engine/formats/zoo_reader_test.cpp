@@ -5,7 +5,7 @@
 // other damage.
 #include <gtest/gtest.h>
 
-#include "engine/formats/dos_archives.h"
+#include "engine/formats/zoo.h"
 #include "engine/formats/dos_test_util.h"
 
 namespace {

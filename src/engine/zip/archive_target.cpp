@@ -1,0 +1,323 @@
+#include "engine/zip/archive_target.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+#include <unistd.h>
+
+#include "engine/io/replace_file.h"
+
+namespace kx {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+// Empty archive: the end-of-central-directory record alone.
+//   0  u32 signature "PK\5\6"      4  u16 this disk      6  u16 disk of directory
+//   8  u16 entries on this disk   10  u16 entries      12  u32 directory size
+//  16  u32 directory offset       20  u16 comment length   22 comment
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kCommentLengthAt = 20;
+
+int WriteAll(int fd, const void* data, std::size_t n, off_t at) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  while (n > 0) {
+    const ssize_t w = ::pwrite(fd, p, n, at);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+    at += w;
+  }
+  return 0;
+}
+
+}  // namespace
+
+ArchiveTarget::ArchiveTarget(std::string path, std::uint64_t volumeSize)
+    : path_(std::move(path)), volumeSize_(volumeSize), mode_(ModeForTarget(path_)) {
+  zip_error_init(&error_);
+}
+
+ArchiveTarget::~ArchiveTarget() {
+  RollbackWrite();
+  if (readFd_ >= 0) ::close(readFd_);
+  zip_error_fini(&error_);
+}
+
+std::string ArchiveTarget::VolumeName(const std::string& firstVolume, std::size_t index) {
+  char num[16];
+  std::snprintf(num, sizeof num, "%03zu", index + 1);
+  return firstVolume.substr(0, firstVolume.size() - 3) + num;
+}
+
+zip_source_t* ArchiveTarget::MakeSource(zip_error_t* error) {
+  return zip_source_function_create(&ArchiveTarget::Dispatch, this, error);
+}
+
+zip_int64_t ArchiveTarget::Dispatch(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  return static_cast<ArchiveTarget*>(state)->Handle(data, len, cmd);
+}
+
+zip_int64_t ArchiveTarget::Fail(int zipError, int sysErrno) {
+  lastErrno_ = sysErrno;
+  zip_error_set(&error_, zipError, sysErrno);
+  return -1;
+}
+
+zip_int64_t ArchiveTarget::Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      if (readFd_ < 0) {
+        readFd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (readFd_ < 0) return Fail(ZIP_ER_OPEN, errno);
+        struct stat st {};
+        if (::fstat(readFd_, &st) != 0) return Fail(ZIP_ER_READ, errno);
+        readSize_ = static_cast<std::uint64_t>(st.st_size);
+      }
+      readPos_ = 0;
+      return 0;
+    case ZIP_SOURCE_READ: return Read(data, len);
+    case ZIP_SOURCE_CLOSE: return 0;
+    case ZIP_SOURCE_STAT: return Stat(data, len);
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, len);
+    case ZIP_SOURCE_FREE: return 0;  // the object belongs to the caller
+    case ZIP_SOURCE_SEEK: {
+      const zip_int64_t off = zip_source_seek_compute_offset(readPos_, readSize_, data, len, &error_);
+      if (off < 0) return -1;
+      readPos_ = static_cast<std::uint64_t>(off);
+      return 0;
+    }
+    case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(readPos_);
+    case ZIP_SOURCE_BEGIN_WRITE: return BeginWrite();
+    case ZIP_SOURCE_BEGIN_WRITE_CLONING: return BeginWriteCloning(len);
+    case ZIP_SOURCE_WRITE: return Write(data, len);
+    case ZIP_SOURCE_SEEK_WRITE: {
+      const zip_int64_t off = zip_source_seek_compute_offset(writePos_, writeEnd_, data, len, &error_);
+      if (off < 0) return -1;
+      writePos_ = static_cast<std::uint64_t>(off);
+      return 0;
+    }
+    case ZIP_SOURCE_TELL_WRITE: return static_cast<zip_int64_t>(writePos_);
+    case ZIP_SOURCE_COMMIT_WRITE: return CommitWrite();
+    case ZIP_SOURCE_ROLLBACK_WRITE: RollbackWrite(); return 0;
+    case ZIP_SOURCE_REMOVE: return WriteEmptyArchive();
+    case ZIP_SOURCE_ACCEPT_EMPTY: return 1;  // an existing empty file counts as an empty archive
+    case ZIP_SOURCE_SUPPORTS: {
+      zip_int64_t bits = ZIP_SOURCE_SUPPORTS_WRITABLE | zip_source_make_command_bitmap(ZIP_SOURCE_ACCEPT_EMPTY, -1);
+      // Split output starts from nothing; a single file may keep the unchanged front of the old one.
+      if (volumeSize_ == 0) bits |= zip_source_make_command_bitmap(ZIP_SOURCE_BEGIN_WRITE_CLONING, -1);
+      return bits;
+    }
+    default: return Fail(ZIP_ER_OPNOTSUPP, 0);
+  }
+}
+
+zip_int64_t ArchiveTarget::Stat(void* data, zip_uint64_t len) {
+  auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &error_);
+  if (!st) return -1;
+  // libzip asks once per entry; the archive does not change meanwhile.
+  if (!statKnown_) {
+    // libzip recognises a missing archive by ZIP_ER_READ with ENOENT.
+    if (::stat(path_.c_str(), &stat_) != 0) return Fail(ZIP_ER_READ, errno);
+    statKnown_ = true;
+  }
+  zip_stat_init(st);
+  st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+  st->size = static_cast<zip_uint64_t>(stat_.st_size);
+  st->mtime = stat_.st_mtime;
+  return sizeof(*st);
+}
+
+zip_int64_t ArchiveTarget::Read(void* data, zip_uint64_t len) {
+  if (readPos_ >= readSize_) return 0;
+  const std::uint64_t want = std::min<std::uint64_t>(len, readSize_ - readPos_);
+  // libzip reads headers field by field and data in 8 KB blocks; serve them
+  // from one larger read instead of a system call each.
+  const bool buffered = readPos_ >= readBufferStart_ && readPos_ < readBufferStart_ + readBufferLength_;
+  if (!buffered) {
+    if (want >= kBufferSize) {
+      ssize_t n;
+      do {
+        n = ::pread(readFd_, data, want, static_cast<off_t>(readPos_));
+      } while (n < 0 && errno == EINTR);
+      if (n < 0) return Fail(ZIP_ER_READ, errno);
+      readPos_ += static_cast<std::uint64_t>(n);
+      return n;
+    }
+    if (readBuffer_.empty()) readBuffer_.resize(kBufferSize);
+    ssize_t n;
+    do {
+      n = ::pread(readFd_, readBuffer_.data(), readBuffer_.size(), static_cast<off_t>(readPos_));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return Fail(ZIP_ER_READ, errno);
+    readBufferLength_ = static_cast<std::size_t>(n);
+    readBufferStart_ = readPos_;
+    if (n == 0) return 0;
+  }
+  const std::size_t at = static_cast<std::size_t>(readPos_ - readBufferStart_);
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(want, readBufferLength_ - at));
+  std::memcpy(data, readBuffer_.data() + at, n);
+  readPos_ += n;
+  return static_cast<zip_int64_t>(n);
+}
+
+ArchiveTarget::Piece* ArchiveTarget::PieceFor(std::size_t index) {
+  while (pieces_.size() <= index) {
+    Piece piece;
+    piece.fd = CreateTemporaryBeside(FinalName(pieces_.size()), piece.tempPath);
+    if (piece.fd < 0) {
+      Fail(ZIP_ER_TMPOPEN, errno);
+      return nullptr;
+    }
+    pieces_.push_back(std::move(piece));
+  }
+  return &pieces_[index];
+}
+
+std::string ArchiveTarget::FinalName(std::size_t index) const {
+  return volumeSize_ == 0 ? path_ : VolumeName(path_, index);
+}
+
+zip_int64_t ArchiveTarget::BeginWrite() {
+  RollbackWrite();
+  writePos_ = writeEnd_ = 0;
+  return PieceFor(0) ? 0 : -1;
+}
+
+zip_int64_t ArchiveTarget::BeginWriteCloning(zip_uint64_t keep) {
+  // libzip keeps the entries before the first changed one as they are: the
+  // kernel copies them (or shares their blocks), far faster than reading and
+  // writing them through libzip.
+  if (volumeSize_ != 0 || readFd_ < 0 || keep > readSize_) return Fail(ZIP_ER_OPNOTSUPP, 0);
+  if (BeginWrite() != 0) return -1;
+  const int out = pieces_[0].fd;
+  loff_t inPos = 0, outPos = 0;
+  while (static_cast<zip_uint64_t>(inPos) < keep) {
+    const ssize_t n = ::copy_file_range(readFd_, &inPos, out, &outPos, keep - static_cast<zip_uint64_t>(inPos), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return CopyFront(keep, static_cast<std::uint64_t>(inPos));
+  }
+  writePos_ = writeEnd_ = keep;
+  return 0;
+}
+
+zip_int64_t ArchiveTarget::CopyFront(std::uint64_t keep, std::uint64_t from) {
+  // Fallback where the kernel cannot copy between these files.
+  std::vector<std::uint8_t> buf(1 << 20);
+  for (std::uint64_t at = from; at < keep;) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), keep - at));
+    const ssize_t n = ::pread(readFd_, buf.data(), want, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Fail(ZIP_ER_READ, n < 0 ? errno : EIO);
+    if (const int err = WriteAll(pieces_[0].fd, buf.data(), static_cast<std::size_t>(n), static_cast<off_t>(at)))
+      return Fail(ZIP_ER_WRITE, err);
+    at += static_cast<std::uint64_t>(n);
+  }
+  writePos_ = writeEnd_ = keep;
+  return 0;
+}
+
+zip_int64_t ArchiveTarget::Write(const void* data, zip_uint64_t len) {
+  // Gather libzip's many small writes (a header takes several) into large ones.
+  if (!writeBuffer_.empty() && writePos_ != writeBufferStart_ + writeBuffer_.size() && Flush() != 0) return -1;
+  if (writeBuffer_.empty()) writeBufferStart_ = writePos_;
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  writeBuffer_.insert(writeBuffer_.end(), p, p + len);
+  writePos_ += len;
+  writeEnd_ = std::max(writeEnd_, writePos_);
+  if (writeBuffer_.size() >= kBufferSize && Flush() != 0) return -1;
+  return static_cast<zip_int64_t>(len);
+}
+
+zip_int64_t ArchiveTarget::Flush() {
+  if (writeBuffer_.empty()) return 0;
+  const zip_int64_t r = WriteThrough(writeBufferStart_, writeBuffer_.data(), writeBuffer_.size());
+  writeBuffer_.clear();
+  return r;
+}
+
+zip_int64_t ArchiveTarget::WriteThrough(std::uint64_t pos, const void* data, zip_uint64_t len) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  std::uint64_t left = len;
+  while (left > 0) {
+    std::size_t index = 0;
+    std::uint64_t at = pos;
+    std::uint64_t room = left;
+    if (volumeSize_ != 0) {
+      index = static_cast<std::size_t>(pos / volumeSize_);
+      at = pos % volumeSize_;
+      room = std::min<std::uint64_t>(left, volumeSize_ - at);
+    }
+    Piece* piece = PieceFor(index);
+    if (!piece) return -1;
+    if (const int err = WriteAll(piece->fd, p, static_cast<std::size_t>(room), static_cast<off_t>(at)))
+      return Fail(ZIP_ER_WRITE, err);
+    p += room;
+    left -= room;
+    pos += room;
+  }
+  return 0;
+}
+
+zip_int64_t ArchiveTarget::CommitWrite() {
+  if (Flush() != 0) return -1;
+  // Flush every piece before the first rename, so a crash never leaves a
+  // renamed volume whose data is not on disk.
+  for (auto& piece : pieces_) {
+    if (::fsync(piece.fd) != 0) return Fail(ZIP_ER_WRITE, errno);
+  }
+  for (std::size_t i = 0; i < pieces_.size(); ++i) {
+    if (const int err = CommitTemporary(pieces_[i].fd, pieces_[i].tempPath, FinalName(i), mode_)) {
+      pieces_[i].fd = -1;
+      return Fail(ZIP_ER_RENAME, err);
+    }
+    pieces_[i].fd = -1;
+    writtenFiles_.push_back(FinalName(i));
+  }
+  // Later volumes of an older, longer set would be read as part of this one.
+  if (volumeSize_ != 0) {
+    for (std::size_t i = pieces_.size(); ::unlink(FinalName(i).c_str()) == 0; ++i) {
+    }
+  }
+  pieces_.clear();
+  committed_ = true;
+  return 0;
+}
+
+void ArchiveTarget::RollbackWrite() {
+  writeBuffer_.clear();
+  for (auto& piece : pieces_) {
+    if (piece.fd >= 0) ::close(piece.fd);
+    ::unlink(piece.tempPath.c_str());
+  }
+  pieces_.clear();
+}
+
+zip_int64_t ArchiveTarget::WriteEmptyArchive() {
+  std::uint8_t record[kEndRecordSize] = {'P', 'K', 5, 6};
+  const std::size_t commentLen = std::min<std::size_t>(emptyComment_.size(), 0xffff);
+  record[kCommentLengthAt] = static_cast<std::uint8_t>(commentLen & 0xff);
+  record[kCommentLengthAt + 1] = static_cast<std::uint8_t>(commentLen >> 8);
+  std::string tempPath;
+  const int fd = CreateTemporaryBeside(path_, tempPath);
+  if (fd < 0) return Fail(ZIP_ER_TMPOPEN, errno);
+  int err = WriteAll(fd, record, sizeof record, 0);
+  if (!err) err = WriteAll(fd, emptyComment_.data(), commentLen, kEndRecordSize);
+  if (err) {
+    ::close(fd);
+    ::unlink(tempPath.c_str());
+    return Fail(ZIP_ER_WRITE, err);
+  }
+  if (const int cerr = CommitTemporary(fd, tempPath, path_, mode_)) return Fail(ZIP_ER_RENAME, cerr);
+  writtenFiles_.push_back(path_);
+  committed_ = true;
+  return 0;
+}
+
+}  // namespace kx

@@ -1,0 +1,153 @@
+#include "engine/zip/deflate_pool.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kx {
+namespace {
+
+int ReadWhole(const std::string& path, std::vector<std::uint8_t>& out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return err;
+  }
+  out.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t have = 0;
+  for (;;) {
+    // The file may grow while we read it; keep what is there at EOF.
+    if (have == out.size()) out.resize(have + 65536);
+    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return err;
+    }
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  out.resize(have);
+  ::close(fd);
+  return 0;
+}
+
+struct CompressorDeleter {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+}  // namespace
+
+DeflatedFile DeflateWholeFile(const std::string& path, int level) {
+  // One compressor per thread and level; allocating one costs more than compressing a small file.
+  thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
+  thread_local int compressorLevel = -1;
+  if (!compressor || compressorLevel != level) {
+    compressor.reset(libdeflate_alloc_compressor(level));
+    compressorLevel = level;
+  }
+  DeflatedFile result;
+  std::vector<std::uint8_t> raw;
+  if ((result.error = ReadWhole(path, raw)) != 0) return result;
+  if (!compressor) {
+    result.error = ENOMEM;
+    return result;
+  }
+  result.size = raw.size();
+  result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+  std::size_t packed = 0;
+  if (!raw.empty()) {
+    result.data.resize(libdeflate_deflate_compress_bound(compressor.get(), raw.size()));
+    packed = libdeflate_deflate_compress(compressor.get(), raw.data(), raw.size(), result.data.data(),
+                                         result.data.size());
+  }
+  if (packed == 0 || packed >= raw.size()) {
+    result.stored = true;
+    result.data = std::move(raw);
+  } else {
+    result.data.resize(packed);
+    result.data.shrink_to_fit();
+  }
+  return result;
+}
+
+DeflatePool::DeflatePool(int level, unsigned threads, std::uint64_t memoryBudget)
+    : level_(level), threadCount_(threads == 0 ? 1 : threads), budget_(memoryBudget) {}
+
+DeflatePool::~DeflatePool() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+std::size_t DeflatePool::Add(std::string path, std::uint64_t size) {
+  Job job;
+  job.path = std::move(path);
+  job.size = size;
+  jobs_.push_back(std::move(job));
+  return jobs_.size() - 1;
+}
+
+void DeflatePool::Start() {
+  const unsigned n = std::min<std::size_t>(threadCount_, jobs_.size());
+  for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+void DeflatePool::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (stopping_ || nextToStart_ >= jobs_.size()) return;
+    const std::size_t ticket = nextToStart_;
+    // Raw bytes plus the output buffer are alive at once while compressing.
+    const std::uint64_t cost = jobs_[ticket].size * 2 + 4096;
+    if (ticket != nextToTake_ && inFlight_ + cost > budget_) {
+      changed_.wait(lock);
+      continue;
+    }
+    ++nextToStart_;
+    inFlight_ += cost;
+    const std::string path = jobs_[ticket].path;
+    lock.unlock();
+    DeflatedFile result = DeflateWholeFile(path, level_);
+    lock.lock();
+    inFlight_ = inFlight_ - cost + result.data.size();
+    jobs_[ticket].result = std::move(result);
+    jobs_[ticket].done = true;
+    changed_.notify_all();
+  }
+}
+
+DeflatedFile DeflatePool::Take(std::size_t ticket) {
+  std::unique_lock lock(mutex_);
+  if (ticket >= jobs_.size() || jobs_[ticket].taken) {
+    DeflatedFile none;
+    none.error = EINVAL;
+    return none;
+  }
+  changed_.wait(lock, [&] { return jobs_[ticket].done; });
+  Job& job = jobs_[ticket];
+  job.taken = true;
+  while (nextToTake_ < jobs_.size() && jobs_[nextToTake_].taken) ++nextToTake_;
+  DeflatedFile result = std::move(job.result);
+  changed_.notify_all();
+  return result;
+}
+
+void DeflatePool::Release(std::uint64_t bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    inFlight_ -= std::min(bytes, inFlight_);
+  }
+  changed_.notify_all();
+}
+
+}  // namespace kx

@@ -1,0 +1,554 @@
+// Layouts read and written here (all little-endian):
+//
+// Local header (30 bytes + name + extra), then the packed data, then, with
+// flag bit 3, a data descriptor:
+//
+//   +0  u32 0x04034b50   +4  u16 needed   +6  u16 flags   +8  u16 method
+//   +10 u16 DOS time     +12 u16 DOS date +14 u32 CRC-32  +18 u32 packed size
+//   +22 u32 size         +26 u16 name length  +28 u16 extra length  +30 name, extra
+//
+// Data descriptor: [u32 0x08074b50] u32 CRC-32, packed size, size; the sizes
+// are u32, or u64 in Zip64 entries: 12, 16, 20 or 24 bytes.
+//
+// Central record: 46 bytes + name + extra + comment (zip_central_dir.h); the
+// local header offset is the u32 at +42, or, when that is 0xFFFFFFFF, a u64
+// in the Zip64 extra field (id 0x0001) after the sizes that are saturated.
+//
+// Tail: [Zip64 end record, 56 bytes][Zip64 locator, 20 bytes] end record:
+//
+//   Zip64 end: +0 u32 0x06064b50  +4 u64 size of the rest (44)  +12 u16 made by
+//              +14 u16 needed  +16 u32 this disk  +20 u32 directory disk
+//              +24 u64 entries here  +32 u64 entries  +40 u64 directory size
+//              +48 u64 directory offset
+//   locator:   +0 u32 0x07064b50  +4 u32 disk  +8 u64 Zip64 end offset  +16 u32 disks
+//   end:       +0 u32 0x06054b50  +4 u16 this disk  +6 u16 directory disk
+//              +8 u16 entries here  +10 u16 entries  +12 u32 directory size
+//              +16 u32 directory offset  +20 u16 comment length  +22 comment
+#include "engine/zip/fast_delete.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/io/byte_source.h"
+#include "engine/io/cp437.h"
+#include "engine/io/replace_file.h"
+
+namespace kx {
+namespace {
+
+constexpr std::size_t kLocalFixed = 30;
+constexpr std::size_t kLocalFlagsAt = 6;
+constexpr std::size_t kLocalNameLenAt = 26;
+constexpr std::size_t kLocalExtraLenAt = 28;
+
+constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
+constexpr std::size_t kDescriptorSmall = 12;  // without signature, u32 sizes
+constexpr std::size_t kDescriptorLarge = 24;  // with signature, u64 sizes
+
+constexpr std::size_t kCdFixed = 46;
+constexpr std::size_t kCdPackedAt = 20;
+constexpr std::size_t kCdSizeAt = 24;
+constexpr std::size_t kCdNameLenAt = 28;
+constexpr std::size_t kCdExtraLenAt = 30;
+constexpr std::size_t kCdCommentLenAt = 32;
+constexpr std::size_t kCdLocalOffsetAt = 42;
+
+constexpr std::size_t kEndFixed = 22;
+constexpr std::size_t kEndDiskAt = 4;
+constexpr std::size_t kEndDirDiskAt = 6;
+constexpr std::size_t kEndHereAt = 8;
+constexpr std::size_t kEndCountAt = 10;
+
+constexpr std::size_t kLocatorSize = 20;
+constexpr std::size_t kLocatorDiskAt = 4;
+constexpr std::size_t kLocatorRecordAt = 8;
+constexpr std::size_t kLocatorDisksAt = 16;
+constexpr std::size_t kZip64EndFixed = 56;
+constexpr std::size_t kZip64SizeAt = 4;
+constexpr std::size_t kZip64DiskAt = 16;
+constexpr std::size_t kZip64DirDiskAt = 20;
+constexpr std::size_t kZip64HereAt = 24;
+constexpr std::size_t kZip64CountAt = 32;
+constexpr std::size_t kZip64Lead = 12;  // the size field counts from here
+constexpr std::uint16_t kZip64Version = 45;
+
+constexpr std::uint16_t kExtraZip64 = 0x0001;
+constexpr std::uint16_t kExtraUnicodePath = 0x7075;
+constexpr std::uint16_t kFlagDescriptor = 0x0008;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;
+constexpr std::uint16_t kFlagMaskedHeaders = 0x2000;
+constexpr std::uint32_t kSaturated32 = 0xffffffff;
+constexpr std::uint16_t kSaturated16 = 0xffff;
+
+// The kernel copies in pieces of this size; progress and the cancel switch
+// are looked at between them.
+constexpr std::uint64_t kPiece = 8u << 20;
+constexpr std::size_t kBufferSize = 1u << 20;
+constexpr std::uint64_t kPage = 4096;
+
+void Put16(std::string& s, std::uint16_t v) {
+  s += static_cast<char>(v & 0xff);
+  s += static_cast<char>(v >> 8);
+}
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, static_cast<std::uint16_t>(v & 0xffff));
+  Put16(s, static_cast<std::uint16_t>(v >> 16));
+}
+void Put64(std::string& s, std::uint64_t v) {
+  Put32(s, static_cast<std::uint32_t>(v & 0xffffffff));
+  Put32(s, static_cast<std::uint32_t>(v >> 32));
+}
+void Poke32(std::string& s, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+void Poke64(std::string& s, std::size_t at, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+const std::uint8_t* Bytes(const std::string& s, std::size_t at = 0) {
+  return reinterpret_cast<const std::uint8_t*>(s.data()) + at;
+}
+
+// ReadCentralDirectory over our own descriptor, so the directory and the
+// copied bytes come from the same file even if the path is replaced meanwhile.
+class DescriptorSource final : public ByteSource {
+ public:
+  DescriptorSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  std::uint64_t size() const override { return size_; }
+  bool read(std::uint64_t offset, void* out, std::size_t n) const override {
+    return contains(offset, n) && ReadExactAt(fd_, out, n, offset);
+  }
+
+ private:
+  int fd_;
+  std::uint64_t size_;
+};
+
+// Reads the small records spread over the archive (local headers, data
+// descriptors) through a window of a few kilobytes: neighbouring small
+// entries then cost one system call, not one each.
+class WindowReader {
+ public:
+  explicit WindowReader(const ByteSource& src) : src_(src) {}
+  bool Read(std::uint64_t offset, void* out, std::size_t n) {
+    if (n > kWindow) return false;
+    if (offset < start_ || offset - start_ > length_ || n > length_ - (offset - start_)) {
+      length_ = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, src_.size() - std::min(offset, src_.size())));
+      if (length_ < n || !src_.read(offset, window_, length_)) {
+        length_ = 0;
+        return false;
+      }
+      start_ = offset;
+    }
+    std::memcpy(out, window_ + (offset - start_), n);
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kWindow = 4096;
+  const ByteSource& src_;
+  std::uint8_t window_[kWindow];
+  std::uint64_t start_ = 0;
+  std::size_t length_ = 0;
+};
+
+// A data descriptor of exactly `length` bytes at `at` that repeats the
+// central record's checksum and sizes.
+bool DescriptorFits(WindowReader& reader, std::uint64_t at, std::uint64_t length, std::uint32_t crc,
+                    std::uint64_t packedSize, std::uint64_t size) {
+  if (length != kDescriptorSmall && length != kDescriptorSmall + 4 && length != kDescriptorLarge - 4 &&
+      length != kDescriptorLarge)
+    return false;
+  std::uint8_t d[kDescriptorLarge];
+  if (!reader.Read(at, d, static_cast<std::size_t>(length))) return false;
+  const std::uint8_t* p = d;
+  if (length % 8 == 0) {  // 16 and 24 bytes: with signature
+    if (Le32(p) != kDescriptorSignature) return false;
+    p += 4;
+  }
+  const bool wide = length >= kDescriptorLarge - 4;
+  const std::uint64_t storedPacked = wide ? Le64(p + 4) : Le32(p + 4);
+  const std::uint64_t storedSize = wide ? Le64(p + 12) : Le32(p + 8);
+  return Le32(p) == crc && storedPacked == packedSize && storedSize == size;
+}
+
+// libzip's test for UTF-8 when it guesses an encoding: lead and continuation
+// bits only (it accepts overlong forms that IsValidUtf8 refuses). Bytes
+// 0x20..0x7F, tab, CR and LF count as ASCII.
+bool LibzipTakesAsUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if ((c > 31 && c < 128) || c == '\r' || c == '\n' || c == '\t') continue;
+    std::size_t follow = 0;
+    if ((c & 0xe0) == 0xc0) follow = 1;
+    else if ((c & 0xf0) == 0xe0) follow = 2;
+    else if ((c & 0xf8) == 0xf0) follow = 3;
+    else return false;
+    if (i + follow >= s.size()) return false;
+    for (std::size_t j = 1; j <= follow; ++j) {
+      if ((static_cast<unsigned char>(s[i + j]) & 0xc0) != 0x80) return false;
+    }
+    i += follow;
+  }
+  return true;
+}
+
+// The name zip_stat gives for these bytes: UTF-8 (or ASCII) kept as it is,
+// anything else read as code page 437. false where ours could differ from
+// libzip's: a NUL (zip_stat's name ends there), a UTF-8 flag on bytes libzip
+// refuses, or control characters in a code page 437 name (libzip maps those
+// to symbols, Cp437ToUtf8 keeps them).
+bool NameAsLibzipGivesIt(const std::string& raw, bool utf8Flag, std::string& out) {
+  if (raw.find('\0') != std::string::npos) return false;
+  if (LibzipTakesAsUtf8(raw)) {
+    out = raw;
+    return true;
+  }
+  if (utf8Flag) return false;
+  for (unsigned char c : raw) {
+    if (c < 0x20 || c == 0x7f) return false;
+  }
+  out = Cp437ToUtf8(raw);
+  return true;
+}
+
+// A new file beside the archive that is removed unless it was committed.
+struct Temporary {
+  explicit Temporary(const std::string& target) { fd = CreateTemporaryBeside(target, path); }
+  ~Temporary() {
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(path.c_str());
+    }
+  }
+  int fd = -1;
+  std::string path;
+};
+
+
+// Appends byte ranges of the archive to the new file. Adjoining ranges are
+// gathered into one copy of up to kPiece bytes.
+class RangeCopier {
+ public:
+  RangeCopier(int in, int out) : in_(in), out_(out) {}
+
+  std::uint64_t end() const { return done_ + pendingLength_; }  // size of the new file so far
+  std::uint64_t done() const { return done_; }
+  // Takes as much of [from, from + n) as fits in the pending piece; returns
+  // how much, and flushes when the piece is full. err receives a copy's errno.
+  std::uint64_t Take(std::uint64_t from, std::uint64_t n, int& err) {
+    if (pendingLength_ > 0 && pendingFrom_ + pendingLength_ != from && (err = Flush()) != 0) return 0;
+    if (pendingLength_ == 0) pendingFrom_ = from;
+    const std::uint64_t take = std::min(n, kPiece - pendingLength_);
+    pendingLength_ += take;
+    if (pendingLength_ == kPiece) err = Flush();
+    return take;
+  }
+  int Flush() {
+    const int err = Copy(pendingFrom_, done_, pendingLength_);
+    if (err == 0) {
+      done_ += pendingLength_;
+      StartWriteback();
+    }
+    pendingLength_ = 0;
+    return err;
+  }
+
+ private:
+  // Has the disk start writing the copied pages while the next pieces are
+  // copied, so the fsync at the end has little left to wait for. Whole pages
+  // only: the next piece writes into a page cut at the end, and writing to a
+  // page under writeback waits for it.
+  void StartWriteback() {
+    const std::uint64_t upTo = done_ & ~(kPage - 1);
+    if (upTo <= writebackFrom_) return;
+    ::sync_file_range(out_, static_cast<off_t>(writebackFrom_), static_cast<off_t>(upTo - writebackFrom_),
+                      SYNC_FILE_RANGE_WRITE);
+    writebackFrom_ = upTo;
+  }
+
+  int Copy(std::uint64_t from, std::uint64_t to, std::uint64_t n) {
+    while (n > 0 && kernelCopies_) {
+      loff_t inPos = static_cast<loff_t>(from), outPos = static_cast<loff_t>(to);
+      const ssize_t c = ::copy_file_range(in_, &inPos, out_, &outPos, n, 0);
+      if (c < 0 && errno == EINTR) continue;
+      if (c < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+        kernelCopies_ = false;  // these two files cannot be copied in the kernel
+        break;
+      }
+      if (c < 0) return errno;
+      if (c == 0) return EIO;  // the archive is shorter than its directory says
+      from += static_cast<std::uint64_t>(c);
+      to += static_cast<std::uint64_t>(c);
+      n -= static_cast<std::uint64_t>(c);
+    }
+    if (n > 0 && buffer_.empty()) buffer_.resize(kBufferSize);
+    while (n > 0) {
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer_.size()));
+      const ssize_t r = ::pread(in_, buffer_.data(), want, static_cast<off_t>(from));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) return errno;
+      if (r == 0) return EIO;
+      if (const int err = WriteExactAt(out_, buffer_.data(), static_cast<std::size_t>(r), to)) return err;
+      from += static_cast<std::uint64_t>(r);
+      to += static_cast<std::uint64_t>(r);
+      n -= static_cast<std::uint64_t>(r);
+    }
+    return 0;
+  }
+
+  int in_;
+  int out_;
+  bool kernelCopies_ = true;
+  std::uint64_t done_ = 0;
+  std::uint64_t writebackFrom_ = 0;
+  std::uint64_t pendingFrom_ = 0;
+  std::uint64_t pendingLength_ = 0;
+  std::vector<char> buffer_;
+};
+
+}  // namespace
+
+FastDelete::FastDelete(std::string resolvedPath) : path_(std::move(resolvedPath)) {}
+
+FastDelete::~FastDelete() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FastDelete::ReadAt(std::uint64_t offset, void* out, std::size_t n) const {
+  return DescriptorSource(fd_, fileSize_).read(offset, out, n);
+}
+
+bool FastDelete::Open() {
+  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  fileSize_ = static_cast<std::uint64_t>(st.st_size);
+
+  CentralDirectory cd;
+  if (ReadCentralDirectory(DescriptorSource(fd_, fileSize_), cd) != rc::Ok) return false;
+  directoryOffset_ = cd.directoryOffset;
+  comment_ = std::move(cd.comment);
+  if (!CheckTail(cd.endRecordOffset, comment_.size())) return false;
+  if (cd.directoryOffset + cd.directorySize != tailStart_) return false;
+  directory_.resize(static_cast<std::size_t>(cd.directorySize));
+  if (!ReadAt(cd.directoryOffset, directory_.data(), directory_.size())) return false;
+  return TakeRecords(cd.records);
+}
+
+// The end record (and the Zip64 records when there are any) of a one-disk
+// archive, nothing after the comment; tailStart_ receives where they begin,
+// which is where the directory must end.
+bool FastDelete::CheckTail(std::uint64_t endAt, std::size_t commentLength) {
+  std::uint8_t end[kEndFixed];
+  if (!ReadAt(endAt, end, sizeof end)) return false;
+  if (endAt + kEndFixed + commentLength != fileSize_) return false;
+  if (Le16(end + kEndDiskAt) != 0 || Le16(end + kEndDirDiskAt) != 0) return false;
+  if (Le16(end + kEndHereAt) != Le16(end + kEndCountAt)) return false;
+  tailStart_ = endAt;
+  std::uint8_t locator[kLocatorSize];
+  if (endAt < kLocatorSize || !ReadAt(endAt - kLocatorSize, locator, sizeof locator) ||
+      Le32(locator) != zipsig::kZip64Locator)
+    return true;
+  const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
+  const std::uint64_t locatorAt = endAt - kLocatorSize;
+  if (Le32(locator + kLocatorDiskAt) != 0 || Le32(locator + kLocatorDisksAt) > 1) return false;
+  std::uint8_t z64[kZip64EndFixed];
+  if (recordAt > locatorAt || locatorAt - recordAt < kZip64EndFixed || !ReadAt(recordAt, z64, sizeof z64))
+    return false;
+  if (Le32(z64) != zipsig::kZip64EndRecord || Le64(z64 + kZip64SizeAt) != locatorAt - recordAt - kZip64Lead)
+    return false;
+  if (Le32(z64 + kZip64DiskAt) != 0 || Le32(z64 + kZip64DirDiskAt) != 0) return false;
+  if (Le64(z64 + kZip64HereAt) != Le64(z64 + kZip64CountAt)) return false;
+  tailStart_ = recordAt;
+  return true;
+}
+
+// Walks the raw directory beside ReadCentralDirectory's records: where each
+// record lies and where its local header offset is stored.
+bool FastDelete::TakeRecords(const std::vector<CdRecord>& records) {
+  entries_.clear();
+  entries_.reserve(records.size());
+  std::size_t pos = 0;
+  for (const CdRecord& rec : records) {
+    if (directory_.size() - pos < kCdFixed || Le32(Bytes(directory_, pos)) != zipsig::kCentralHeader) return false;
+    const std::uint8_t* r = Bytes(directory_, pos);
+    const std::size_t nameLen = Le16(r + kCdNameLenAt);
+    const std::size_t extraLen = Le16(r + kCdExtraLenAt);
+    const std::size_t total = kCdFixed + nameLen + extraLen + Le16(r + kCdCommentLenAt);
+    if (directory_.size() - pos < total) return false;
+    if (rec.diskStart != 0 || (rec.flags & kFlagMaskedHeaders)) return false;
+
+    Entry e;
+    if (!NameAsLibzipGivesIt(rec.rawName, rec.flags & kFlagUtf8, e.name)) return false;
+    e.localOffset = rec.localOffset;
+    e.packedSize = rec.packedSize;
+    e.size = rec.size;
+    e.crc = rec.crc;
+    e.recordAt = pos;
+    e.recordLength = total;
+    e.wideOffset = Le32(r + kCdLocalOffsetAt) == kSaturated32;
+    e.offsetFieldAt = pos + kCdLocalOffsetAt;
+    // The Zip64 field holds, in order, the saturated size, packed size and offset.
+    const std::size_t wideOffsetAt =
+        (Le32(r + kCdSizeAt) == kSaturated32 ? 8 : 0) + (Le32(r + kCdPackedAt) == kSaturated32 ? 8 : 0);
+    bool sawZip64 = false;
+    for (std::size_t at = kCdFixed + nameLen, extraEnd = at + extraLen; at < extraEnd;) {
+      if (extraEnd - at < 4) return false;  // a ragged tail: libzip judges those
+      const std::uint16_t id = Le16(r + at);
+      const std::size_t len = Le16(r + at + 2);
+      at += 4;
+      if (extraEnd - at < len) return false;
+      if (id == kExtraUnicodePath) return false;  // libzip may report the name in it
+      if (id == kExtraZip64) {
+        if (sawZip64) return false;
+        sawZip64 = true;
+        if (e.wideOffset) {
+          if (len < wideOffsetAt + 8) return false;
+          e.offsetFieldAt = pos + at + wideOffsetAt;
+        }
+      }
+      at += len;
+    }
+    if (e.wideOffset && !sawZip64) return false;
+    entries_.push_back(std::move(e));
+    pos += total;
+  }
+  return pos == directory_.size();
+}
+
+std::uint64_t FastDelete::SpanEnd(std::size_t i) const {
+  return i + 1 < entries_.size() ? entries_[i + 1].localOffset : directoryOffset_;
+}
+
+bool FastDelete::CheckLayout() {
+  if (!entries_.empty() && entries_.front().localOffset != 0) return false;  // a stub before the first entry
+  const DescriptorSource src(fd_, fileSize_);
+  WindowReader reader(src);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& e = entries_[i];
+    std::uint8_t h[kLocalFixed];
+    if (!reader.Read(e.localOffset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
+    const std::uint64_t dataAt = e.localOffset + kLocalFixed + Le16(h + kLocalNameLenAt) + Le16(h + kLocalExtraLenAt);
+    if (dataAt > fileSize_ || e.packedSize > fileSize_ - dataAt) return false;
+    const std::uint64_t dataEnd = dataAt + e.packedSize;
+    // The next entry (or the directory) must start right after this one:
+    // no gap, no overlap, no entry out of order.
+    const std::uint64_t next = SpanEnd(i);
+    if (next < dataEnd) return false;
+    if (Le16(h + kLocalFlagsAt) & kFlagDescriptor) {
+      if (!DescriptorFits(reader, dataEnd, next - dataEnd, e.crc, e.packedSize, e.size)) return false;
+    } else if (next != dataEnd) {
+      return false;
+    }
+  }
+  return entries_.empty() ? directoryOffset_ == 0 : true;
+}
+
+Result FastDelete::Write(const std::vector<bool>& drop, UpdateProgress& progress) {
+  const mode_t mode = ModeForTarget(path_);
+  Temporary out(path_);
+  if (out.fd < 0) return ResultFromErrno(errno);
+
+  RangeCopier copier(fd_, out.fd);
+  std::vector<std::uint64_t> newOffset(entries_.size(), 0);
+  std::size_t kept = 0;
+  std::size_t lastKept = SIZE_MAX;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (drop[i]) continue;
+    newOffset[i] = copier.end();
+    if (!progress.InsideEntry(kept, 0)) return rc::Cancelled;
+    std::uint64_t from = entries_[i].localOffset;
+    std::uint64_t left = SpanEnd(i) - from;
+    while (left > 0) {
+      const std::uint64_t before = copier.done();
+      int err = 0;
+      const std::uint64_t took = copier.Take(from, left, err);
+      if (err) return ResultFromErrno(err);
+      from += took;
+      left -= took;
+      // A piece went out: say how far this entry is, and ask the cancel switch.
+      if (copier.done() != before && left > 0 && !progress.InsideEntry(kept, copier.done() - newOffset[i]))
+        return rc::Cancelled;
+    }
+    lastKept = i;
+    ++kept;
+  }
+  if (const int err = copier.Flush()) return ResultFromErrno(err);
+  if (lastKept != SIZE_MAX && !progress.InsideEntry(kept - 1, entries_[lastKept].packedSize)) return rc::Cancelled;
+
+  const std::uint64_t directoryAt = copier.end();
+  std::string tail = DirectoryWithNewOffsets(drop, newOffset);
+  const std::uint64_t directorySize = tail.size();
+  tail += EndRecords(kept, directoryAt, directorySize);
+  if (const int err = WriteExactAt(out.fd, tail.data(), tail.size(), directoryAt)) return ResultFromErrno(err);
+
+  const int fd = out.fd;
+  out.fd = -1;  // CommitTemporary closes it, and removes the file if it fails
+  return ResultFromErrno(CommitTemporary(fd, out.path, path_, mode));
+}
+
+// The kept records as they were, each with its new local header offset. The
+// offsets only shrink, so every one fits where the old one was stored.
+std::string FastDelete::DirectoryWithNewOffsets(const std::vector<bool>& drop,
+                                         const std::vector<std::uint64_t>& newOffset) const {
+  std::string out;
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!drop[i]) size += entries_[i].recordLength;
+  }
+  out.reserve(size);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (drop[i]) continue;
+    const Entry& e = entries_[i];
+    const std::size_t at = out.size();
+    out.append(directory_, e.recordAt, e.recordLength);
+    const std::size_t field = at + (e.offsetFieldAt - e.recordAt);
+    if (e.wideOffset) Poke64(out, field, newOffset[i]);
+    else Poke32(out, field, static_cast<std::uint32_t>(newOffset[i]));
+  }
+  return out;
+}
+
+// Zip64 end record and locator when a count or an offset does not fit the
+// end record; then the end record with the comment as it was.
+std::string FastDelete::EndRecords(std::uint64_t entries, std::uint64_t directoryAt,
+                                   std::uint64_t directorySize) const {
+  const bool wide = entries >= kSaturated16 || directoryAt >= kSaturated32 || directorySize >= kSaturated32;
+  std::string out;
+  if (wide) {
+    const std::uint64_t recordAt = directoryAt + directorySize;
+    Put32(out, zipsig::kZip64EndRecord);
+    Put64(out, kZip64EndFixed - kZip64Lead);
+    Put16(out, kZip64Version);
+    Put16(out, kZip64Version);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put64(out, entries);
+    Put64(out, entries);
+    Put64(out, directorySize);
+    Put64(out, directoryAt);
+    Put32(out, zipsig::kZip64Locator);
+    Put32(out, 0);
+    Put64(out, recordAt);
+    Put32(out, 1);
+  }
+  const auto fit16 = [](std::uint64_t v) { return static_cast<std::uint16_t>(std::min<std::uint64_t>(v, kSaturated16)); };
+  const auto fit32 = [](std::uint64_t v) { return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, kSaturated32)); };
+  Put32(out, zipsig::kEndRecord);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, fit16(entries));
+  Put16(out, fit16(entries));
+  Put32(out, fit32(directorySize));
+  Put32(out, fit32(directoryAt));
+  Put16(out, static_cast<std::uint16_t>(comment_.size()));
+  out += comment_;
+  return out;
+}
+
+}  // namespace kx

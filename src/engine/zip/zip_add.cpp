@@ -1,0 +1,270 @@
+// Action 2, add/compare: new files are added, entries whose file on disk is
+// newer are replaced, everything else is copied unchanged.
+//
+// Small files are compressed ahead by the DeflatePool on every core and handed
+// to libzip finished; files above kWholeFileLimit are streamed (our
+// StreamingFileSource, compressed by libzip with zlib), so memory stays bounded. Symbolic links to files
+// are followed (the entry holds the file they point to); links to folders
+// inside an added folder are not followed.
+#include "engine/zip/zip_add.h"
+
+#include <algorithm>
+#include <memory>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "engine/cancel.h"
+#include "engine/io/cp437.h"
+#include "engine/zip/deflate_pool.h"
+#include "engine/functions/quick_options.h"
+#include "engine/zip/zip_add_collect.h"
+#include "engine/zip/update_session.h"
+#include "engine/zip/zip_sources.h"
+
+namespace kx {
+namespace {
+
+constexpr std::uint64_t kWholeFileLimit = 64ull << 20;
+constexpr std::uint64_t kPoolMemoryBudget = 128ull << 20;
+constexpr std::int32_t kMinVolumeSize = 1024;
+constexpr std::uint16_t kExtendedTimestampId = 0x5455;
+constexpr std::uint8_t kTimestampHasMtime = 0x01;
+
+struct Levels {
+  int libdeflate;
+  int zlib;
+};
+
+// 1 "klein" fastest .. 4 "hoch" best; 3 is deflate's usual default.
+Levels LevelsFor(std::int16_t compressionLevel) {
+  switch (std::clamp<std::int16_t>(compressionLevel, 1, 4)) {
+    case 1: return {1, 1};
+    case 2: return {4, 3};
+    case 3: return {7, 6};
+    default: return {9, 9};
+  }
+}
+
+// One file or folder to write, and where it goes.
+struct PlannedEntry {
+  const SourceItem* item = nullptr;
+  zip_int64_t replaces = -1;  // index of the entry it replaces, -1 for a new one
+};
+
+std::time_t EvenSeconds(std::time_t t) { return t - (t % 2); }
+
+// UTF-8 names get the UTF-8 flag (libzip sets it when a name is not plain
+// ASCII); names on disk that are not UTF-8 are stored as they are.
+zip_flags_t NameEncoding(const std::string& name) { return IsValidUtf8(name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_GUESS; }
+
+std::uint32_t ExternalAttributes(const SourceItem& item) {
+  std::uint32_t dos = item.isFolder ? attr::Folder : attr::Archive;
+  if ((item.mode & 0222) == 0) dos |= attr::ReadOnly;
+  return (static_cast<std::uint32_t>(item.mode & 0xffff) << 16) | dos;
+}
+
+void SetExtendedTimestamp(zip_t* za, zip_uint64_t index, std::time_t mtime) {
+  const auto t = static_cast<std::uint32_t>(mtime);
+  const zip_uint8_t field[5] = {kTimestampHasMtime, zip_uint8_t(t), zip_uint8_t(t >> 8), zip_uint8_t(t >> 16),
+                                zip_uint8_t(t >> 24)};
+  zip_file_extra_field_set(za, index, kExtendedTimestampId, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
+                           ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+}
+
+// Decides per collected item: add, replace (file newer by at least the 2 s of
+// a DOS time) or leave alone.
+std::vector<PlannedEntry> PlanEntries(zip_t* za, const std::vector<SourceItem>& items) {
+  std::vector<PlannedEntry> replaced, added;
+  for (const auto& item : items) {
+    const zip_int64_t existing = zip_name_locate(za, item.storedName.c_str(), 0);
+    if (existing < 0) {
+      added.push_back({&item, -1});
+      continue;
+    }
+    if (item.isFolder) continue;
+    zip_stat_t st;
+    if (zip_stat_index(za, static_cast<zip_uint64_t>(existing), 0, &st) != 0) continue;
+    if ((st.valid & ZIP_STAT_MTIME) && item.mtime - st.mtime < 2) continue;
+    replaced.push_back({&item, existing});
+  }
+  // libzip writes in index order; the pool's tickets must follow it.
+  std::sort(replaced.begin(), replaced.end(), [](auto& a, auto& b) { return a.replaces < b.replaces; });
+  replaced.insert(replaced.end(), added.begin(), added.end());
+  return replaced;
+}
+
+class EntryWriter {
+ public:
+  EntryWriter(zip_t* za, const KxZip& zip, DeflatePool& pool, UpdateProgress& progress)
+      : za_(za), zip_(zip), pool_(pool), progress_(progress), levels_(LevelsFor(zip.CompressionLevel)) {}
+
+  // Queues the pool's work first so compression runs while libzip writes.
+  void QueueCompression(const std::vector<PlannedEntry>& plan) {
+    for (const auto& p : plan) {
+      if (!p.item->isFolder && p.item->size <= kWholeFileLimit) tickets_.push_back(pool_.Add(p.item->path, p.item->size));
+      else tickets_.push_back(SIZE_MAX);
+    }
+  }
+
+  Result Write(const std::vector<PlannedEntry>& plan) {
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+      if (const Result r = WriteOne(plan[i], tickets_[i]); r != rc::Ok) return r;
+    }
+    return rc::Ok;
+  }
+
+ private:
+  Result WriteOne(const PlannedEntry& p, std::size_t ticket) {
+    const SourceItem& item = *p.item;
+    zip_int64_t index = p.replaces;
+    if (item.isFolder) {
+      index = zip_dir_add(za_, item.storedName.c_str(), NameEncoding(item.storedName));
+      if (index < 0) return Failed();
+    } else {
+      PooledEntryIndex* pooledIndex = nullptr;
+      // The streamed file learns its output position once it has been added.
+      auto position = std::make_shared<std::size_t>(SIZE_MAX);
+      UpdateProgress& progress = progress_;
+      zip_source_t* src =
+          ticket != SIZE_MAX
+              ? MakePooledEntrySource(za_, pool_, ticket, item.mtime, pooledIndex)
+              : MakeStreamingFileSource(za_, item.path, item.mtime, [position, &progress](std::uint64_t done) {
+                  return progress.InsideEntry(*position, done);
+                });
+      if (!src) return Failed();
+      int ok = 0;
+      if (index >= 0) {
+        ok = zip_file_replace(za_, static_cast<zip_uint64_t>(index), src, 0);
+      } else {
+        index = zip_file_add(za_, item.storedName.c_str(), src, NameEncoding(item.storedName));
+        ok = index >= 0 ? 0 : -1;
+      }
+      if (ok != 0) {
+        zip_source_free(src);
+        return Failed();
+      }
+      const auto idx = static_cast<zip_uint64_t>(index);
+      *position = static_cast<std::size_t>(idx);  // nothing is deleted in an add: index = output position
+      if (pooledIndex) {
+        pooledIndex->value = idx;
+        // Default method: libzip then takes the source's deflate method and copies the data.
+        zip_set_file_compression(za_, idx, ZIP_CM_DEFAULT, 0);
+      } else {
+        zip_set_file_compression(za_, idx, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(levels_.zlib));
+      }
+      if (!zip_.Password.empty() &&
+          zip_file_set_encryption(za_, idx, ZIP_EM_AES_256, zip_.Password.c_str()) != 0)
+        return Failed();
+    }
+    const auto idx = static_cast<zip_uint64_t>(index);
+    zip_file_set_mtime(za_, idx, item.mtime, 0);
+    zip_file_set_external_attributes(za_, idx, 0, ZIP_OPSYS_UNIX, ExternalAttributes(item));
+    SetExtendedTimestamp(za_, idx, item.mtime);
+    return rc::Ok;
+  }
+
+  Result Failed() {
+    zip_error_t* e = zip_get_error(za_);
+    return ResultFromZipError(zip_error_code_zip(e), zip_error_code_system(e));
+  }
+
+  zip_t* za_;
+  const KxZip& zip_;
+  DeflatePool& pool_;
+  UpdateProgress& progress_;
+  Levels levels_;
+  std::vector<std::size_t> tickets_;
+};
+
+// Names and byte weights in the order libzip writes the entries.
+void DescribeOutput(zip_t* za, const std::vector<PlannedEntry>& plan, UpdateProgress& progress,
+                    std::time_t& newest) {
+  const zip_int64_t count = zip_get_num_entries(za, 0);
+  std::vector<const SourceItem*> fresh(static_cast<std::size_t>(std::max<zip_int64_t>(count, 0)), nullptr);
+  for (const auto& p : plan) {
+    const zip_int64_t idx = p.replaces >= 0 ? p.replaces : zip_name_locate(za, p.item->storedName.c_str(), 0);
+    if (idx >= 0 && idx < count) fresh[static_cast<std::size_t>(idx)] = p.item;
+  }
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const SourceItem* item = fresh[static_cast<std::size_t>(i)];
+    if (item) {
+      progress.AddEntry(item->storedName, item->size);
+      newest = std::max(newest, EvenSeconds(item->mtime));
+      continue;
+    }
+    zip_stat_t st;
+    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), ZIP_FL_UNCHANGED, &st) != 0) continue;
+    progress.AddEntry(st.name ? st.name : "", (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0);
+    if (st.valid & ZIP_STAT_MTIME) newest = std::max(newest, st.mtime);
+  }
+}
+
+// Deletes the stored files (MoveFiles), then the folders stored that are now empty.
+void RemoveStoredSources(const std::vector<PlannedEntry>& plan) {
+  std::vector<std::string> folders;
+  for (const auto& p : plan) {
+    if (p.item->isFolder) folders.push_back(p.item->path);
+    else ::unlink(p.item->path.c_str());
+  }
+  std::sort(folders.rbegin(), folders.rend());  // deeper folders first
+  for (const auto& f : folders) ::rmdir(f.c_str());
+}
+
+void SetArchiveTime(const std::vector<std::string>& files, std::time_t when) {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+  for (const auto& f : files) ::utimensat(AT_FDCWD, f.c_str(), times, 0);
+}
+
+}  // namespace
+
+Result AddFiles(KxZip& zip) {
+  ClearCancel();
+  const std::vector<std::string> requested = SplitFileSpec(zip.FileSpec);
+  if (zip.ZipFile.empty() || requested.empty()) return rc::FileNotFound;
+  if (zip.MultiVolume && zip.VolumeSize < kMinVolumeSize) return rc::BadSwitch;
+
+  // The pool and the progress outlive the session: libzip's sources refer to
+  // them until the session has closed or discarded the archive.
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  DeflatePool pool(LevelsFor(zip.CompressionLevel).libdeflate, threads, kPoolMemoryBudget);
+  UpdateProgress progress(zip, action::Add);
+  UpdateSession session;
+  const std::uint64_t volumeSize = zip.MultiVolume ? static_cast<std::uint64_t>(zip.VolumeSize) : 0;
+  if (const Result r = session.Open(zip.ZipFile, true, volumeSize); r != rc::Ok) return r;
+
+  struct stat before {};
+  const bool existed = ::stat(session.path().c_str(), &before) == 0;
+  CollectOptions options;
+  options.storePaths = zip.StorePaths;
+  options.recurse = zip.Recurse;
+  options.longNames = zip.LongNames;
+  if (existed) {
+    options.skipDevice = before.st_dev;
+    options.skipInode = before.st_ino;
+  }
+  std::vector<SourceItem> items;
+  if (const Result r = CollectSources(requested, options, items); r != rc::Ok) return r;
+  if (!zip.LongNames) ApplyShortNames(items);
+
+  const std::vector<PlannedEntry> plan = PlanEntries(session.archive(), items);
+  EntryWriter writer(session.archive(), zip, pool, progress);
+  writer.QueueCompression(plan);
+  pool.Start();
+  if (const Result r = writer.Write(plan); r != rc::Ok) return r;
+
+  std::time_t newest = 0;
+  DescribeOutput(session.archive(), plan, progress, newest);
+  if (const Result r = session.Close(progress); r != rc::Ok) return r;
+  if (!session.target().committed()) return rc::Ok;  // everything was up to date
+
+  if (zip.MoveFiles) RemoveStoredSources(plan);
+  const auto& written = session.target().writtenFiles();
+  if (zip.ArchiveDateMode == 1 && existed) SetArchiveTime(written, before.st_mtime);
+  if (zip.ArchiveDateMode == 2 && newest > 0) SetArchiveTime(written, newest);
+  return rc::Ok;
+}
+
+}  // namespace kx

@@ -1,0 +1,556 @@
+// Actions 6 (extract) and 7 (test) on ZIP archives and split sets.
+//
+// Both open the archive with the safety checks (overlapping or outlying
+// entry data and duplicate names refuse the whole archive before anything is
+// decompressed), pick the entries FileSpec names and read each one through
+// libzip, which checks the CRC (or the AES authentication code) at its end.
+//
+// Extraction writes only below the target folder:
+//   - the name written is the cleaned central-header name (CleanEntryName);
+//     refused names are skipped, stripped ones are extracted under the
+//     cleaned name, each with a message;
+//   - folders are opened one component at a time with O_NOFOLLOW
+//     (OpenFolderBelow), so no write passes through a symbolic link, also
+//     not through one an earlier extraction left;
+//   - a file is written under a temporary name in its final folder and
+//     renamed to its real name only after its check passed; any failure
+//     removes the temporary file, so nothing appears at the final path;
+//   - a link entry is restored only when its target stays inside the target
+//     folder; the mode never keeps setuid, setgid, sticky or world-writable bits.
+//
+// Messages about single entries are Progress events whose FileName is the
+// entry's name as listed and whose MsgType says what happened:
+//   rc::PartiallyDone  the name was stripped (absolute path, drive letter);
+//                      the entry was still extracted under the cleaned name
+//   rc::ArchiveError   the entry was skipped: its name is refused, or it is a
+//                      link pointing outside the target folder
+//   rc::AccessDenied   the entry was skipped: a link, file or folder on disk
+//                      is in the way
+//   rc::CrcError, rc::UnknownMethod, ...  its data failed; nothing written
+// The action goes on with the next entry and ends with the first such code.
+// Wrong password, a full disk, a cancel or a damaged archive end it at once.
+//
+// Runs on the calling thread; events and prompts run on it too.
+#include "engine/zip/zip_extract.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <random>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <libdeflate.h>
+#include <memory>
+
+#include "engine/zip/aes_auth.h"
+#include "engine/cancel.h"
+#include "engine/functions/quick_options.h"
+#include "engine/io/replace_file.h"
+#include "engine/zip/zip_archive_reader.h"
+
+namespace kx {
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::uint64_t kReportEvery = 4u << 20;
+constexpr std::size_t kMaxLinkTarget = 4095;
+constexpr std::size_t kMaxTempStem = 200;
+constexpr std::uint16_t kExtendedTimestampId = 0x5455;
+constexpr std::uint8_t kTimestampHasMtime = 0x01;
+constexpr std::size_t kTimestampSize = 5;
+constexpr mode_t kDefaultFileMode = 0666;
+constexpr mode_t kReadOnlyFileMode = 0444;
+constexpr mode_t kAllowedModeBits = 0775;  // no set-id, no sticky bit, not writable by others
+constexpr std::time_t kMinNewer = 2;       // a DOS time's resolution
+
+// libzip's error of an entry's data, as the engine reports it. Data that
+// fails to decompress or check after the traditional cipher most often means
+// a wrong password: its check byte lets about one wrong password in 256 through.
+Result DataError(zip_error_t* error, bool traditionalCipher) {
+  switch (zip_error_code_zip(error)) {
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_NOPASSWD: return rc::WrongPassword;
+    case ZIP_ER_CRC:
+    case ZIP_ER_ZLIB:
+    case ZIP_ER_COMPRESSED_DATA: return traditionalCipher ? rc::WrongPassword : rc::CrcError;
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ENCRNOTSUPP: return rc::UnknownMethod;
+    case ZIP_ER_MEMORY: return rc::OutOfMemory;
+    default: return rc::ArchiveError;
+  }
+}
+
+// Results after which no further entry can succeed.
+bool EndsAction(Result r) {
+  return r == rc::WrongPassword || r == rc::Cancelled || r == rc::DiskFull || r == rc::OutOfMemory;
+}
+
+// The entry's modification time: the extended timestamp (UTC) when the
+// central header has one, else the DOS date read as local time; -1 for none.
+std::time_t EntryTime(zip_t* za, const ZipEntryRecord& e) {
+  zip_uint16_t len = 0;
+  const zip_uint8_t* ut = zip_file_extra_field_get_by_id(za, e.index, kExtendedTimestampId, 0, &len, ZIP_FL_CENTRAL);
+  if (ut && len >= kTimestampSize && (ut[0] & kTimestampHasMtime))
+    return static_cast<std::time_t>(static_cast<std::int32_t>(Le32(ut + 1)));
+  const DateTime& d = e.info.modified;
+  if (d.year == 0) return -1;
+  std::tm tm{};
+  tm.tm_year = d.year - 1900;
+  tm.tm_mon = d.month - 1;
+  tm.tm_mday = d.day;
+  tm.tm_hour = d.hour;
+  tm.tm_min = d.minute;
+  tm.tm_sec = d.second;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
+mode_t FileMode(const ZipEntryRecord& e) {
+  if (e.unixMode != 0) return (e.unixMode & kAllowedModeBits) | S_IRUSR;
+  return (e.info.attributes & attr::ReadOnly) ? kReadOnlyFileMode : kDefaultFileMode;
+}
+
+// Progress events and the cancel check: one event per entry and one at
+// least every kReportEvery bytes within an entry.
+class ActionProgress {
+ public:
+  ActionProgress(KxZip& zip, std::int16_t operation, std::uint64_t total)
+      : zip_(zip), operation_(operation), total_(total) {}
+
+  bool StartEntry(const std::string& name) {
+    name_ = name;
+    Emit(0);
+    lastReport_ = done_;
+    return !CancelRequested();
+  }
+  bool Advance(std::uint64_t bytes) {
+    done_ += bytes;
+    if (done_ - lastReport_ >= kReportEvery) {
+      lastReport_ = done_;
+      Emit(0);
+    }
+    return !CancelRequested();
+  }
+  void Message(const std::string& name, Result code) {
+    const std::string keep = name_;
+    name_ = name;
+    Emit(code);
+    name_ = keep;
+  }
+
+ private:
+  void Emit(Result code) {
+    if (!zip_.Progress) return;
+    ProgressEvent ev;
+    ev.Operation = operation_;
+    ev.MsgType = code;
+    ev.Percent = static_cast<std::int16_t>(total_ == 0 ? 100 : std::min<std::uint64_t>(done_ * 100 / total_, 100));
+    ev.ZipFile = zip_.ZipFile;
+    ev.FileName = name_;
+    zip_.Report(ev);
+  }
+
+  KxZip& zip_;
+  std::int16_t operation_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  std::uint64_t lastReport_ = 0;
+  std::string name_;
+};
+
+// Entries encrypted with AES in its second form (AE-2) carry no CRC: the
+// authentication code alone vouches for them. libzip 1.7 still compares the
+// CRC field (0) with the data's CRC and fails every such entry, naming a
+// failed authentication the same way. For deflated AE-2 entries libzip
+// therefore only decrypts (it checks the code when the data ends) and we
+// inflate; stored ones always pass libzip's CRC layer, so their code is
+// checked by us first (CheckAesAuthentication) and libzip's complaint after
+// exactly all bytes is then its quirk, not damage.
+bool IsAesWithoutCrc(const ZipEntryRecord& e) {
+  return e.encryptionMethod >= ZIP_EM_AES_128 && e.encryptionMethod <= ZIP_EM_AES_256 && e.info.crc == 0 &&
+         e.info.size > 0;
+}
+
+constexpr std::uint16_t kMethodStore = 0;
+constexpr std::uint16_t kMethodDeflate = 8;
+constexpr int kRawDeflateWindow = -15;
+
+// Raw inflate of the decrypted bytes of a deflated AE-2 entry.
+class Inflater {
+ public:
+  Inflater() { ok_ = inflateInit2(&z_, kRawDeflateWindow) == Z_OK; }
+  ~Inflater() {
+    if (ok_) inflateEnd(&z_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  // Feeds n compressed bytes; emit receives the output in pieces.
+  template <typename Emit>
+  Result Feed(const char* data, std::size_t n, Emit&& emit) {
+    if (!ok_) return rc::OutOfMemory;
+    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    z_.avail_in = static_cast<uInt>(n);
+    while (z_.avail_in > 0 && !ended_) {
+      z_.next_out = reinterpret_cast<Bytef*>(out_);
+      z_.avail_out = sizeof out_;
+      const int r = inflate(&z_, Z_NO_FLUSH);
+      if (r == Z_STREAM_END) ended_ = true;
+      else if (r != Z_OK && r != Z_BUF_ERROR) return rc::CrcError;
+      const std::size_t got = sizeof out_ - z_.avail_out;
+      if (got > 0) {
+        if (const Result e = emit(out_, got); e != rc::Ok) return e;
+      } else if (r == Z_BUF_ERROR) {
+        return rc::CrcError;
+      }
+    }
+    return rc::Ok;
+  }
+  bool ended() const { return ended_; }
+
+ private:
+  z_stream z_{};
+  bool ok_ = false;
+  bool ended_ = false;
+  char out_[64 * 1024];
+};
+
+// Deflated entries up to this size (both ways) are read whole and inflated
+// in one call by libdeflate, several times faster than zlib's stream; larger
+// ones stream through libzip, so memory stays bounded.
+constexpr std::uint64_t kWholeEntryLimit = 32u << 20;
+
+bool InflatesWhole(const ZipEntryRecord& e) {
+  return !e.info.encrypted && e.info.method == kMethodDeflate && e.info.size <= kWholeEntryLimit &&
+         e.info.packedSize <= kWholeEntryLimit;
+}
+
+struct DecompressorDeleter {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// The entry's compressed bytes read raw, inflated and checked against the
+// size and CRC of the directory here, since libzip's own check is bypassed.
+template <typename Deliver>
+Result InflateWhole(zip_t* za, const ZipEntryRecord& e, Deliver&& deliver) {
+  thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
+      libdeflate_alloc_decompressor());
+  thread_local std::vector<char> packed, plain;
+  if (!decompressor) return rc::OutOfMemory;
+  packed.resize(static_cast<std::size_t>(e.info.packedSize));
+  plain.resize(static_cast<std::size_t>(e.info.size));
+  zip_file_t* zf = zip_fopen_index(za, e.index, ZIP_FL_COMPRESSED);
+  if (!zf) return DataError(zip_get_error(za), false);
+  std::size_t got = 0;
+  zip_int64_t n = 0;
+  while (got < packed.size() && (n = zip_fread(zf, packed.data() + got, packed.size() - got)) > 0)
+    got += static_cast<std::size_t>(n);
+  const bool readFailed = n < 0;
+  zip_fclose(zf);
+  if (readFailed || got != packed.size()) return rc::CrcError;
+  std::size_t produced = 0;
+  const libdeflate_result r = libdeflate_deflate_decompress(decompressor.get(), packed.data(), packed.size(),
+                                                            plain.data(), plain.size(), &produced);
+  if (r != LIBDEFLATE_SUCCESS || produced != plain.size()) return rc::CrcError;
+  if (static_cast<std::uint32_t>(libdeflate_crc32(0, plain.data(), plain.size())) != e.info.crc) return rc::CrcError;
+  // Handed on in slices, so that progress and cancel keep their rhythm.
+  for (std::size_t at = 0; at < plain.size(); at += kReportEvery) {
+    const std::size_t n = std::min<std::size_t>(kReportEvery, plain.size() - at);
+    if (const Result d = deliver(plain.data() + at, n); d != rc::Ok) return d;
+  }
+  return rc::Ok;
+}
+
+// Reads one entry to its end, handing the bytes to sink (which returns a
+// result code); checks size, CRC or AES authentication on the way.
+template <typename Sink>
+Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password, ActionProgress& progress,
+                 std::vector<char>& buffer, Sink&& sink) {
+  if (e.encryptionMethod == ZIP_EM_UNKNOWN) return rc::UnknownMethod;
+  if (InflatesWhole(e)) {
+    return InflateWhole(za, e, [&](const char* data, std::size_t n) -> Result {
+      if (const Result s = sink(data, n); s != rc::Ok) return s;
+      return progress.Advance(n) ? rc::Ok : rc::Cancelled;
+    });
+  }
+  const bool traditional = e.encryptionMethod == ZIP_EM_TRAD_PKWARE;
+  const bool aesNoCrc = IsAesWithoutCrc(e);
+  const bool inflateOurselves = aesNoCrc && e.info.method == kMethodDeflate;
+  const bool storedAesNoCrc = aesNoCrc && e.info.method == kMethodStore;
+  if (storedAesNoCrc) {
+    if (password.empty()) return rc::WrongPassword;
+    if (const Result a = CheckAesAuthentication(za, e.index, e.encryptionMethod, password); a != rc::Ok) return a;
+  }
+  const char* pw = e.info.encrypted && !password.empty() ? password.c_str() : nullptr;
+  zip_file_t* zf = zip_fopen_index_encrypted(za, e.index, inflateOurselves ? ZIP_FL_COMPRESSED : 0, pw);
+  if (!zf) {
+    zip_error_t* err = zip_get_error(za);
+    const int code = zip_error_code_zip(err);
+    if (code == ZIP_ER_CRC || code == ZIP_ER_ZLIB || code == ZIP_ER_COMPRESSED_DATA) return DataError(err, traditional);
+    return DataError(err, false);
+  }
+  Result r = rc::Ok;
+  std::uint64_t total = 0;
+  Inflater inflater;
+  // Every decoded piece passes here: size guard, sink, progress and cancel.
+  const auto deliver = [&](const char* data, std::size_t n) -> Result {
+    total += n;
+    // More bytes than the directory promised: a lying size, never written.
+    if (total > e.info.size) return traditional ? rc::WrongPassword : rc::CrcError;
+    if (const Result s = sink(data, n); s != rc::Ok) return s;
+    return progress.Advance(n) ? rc::Ok : rc::Cancelled;
+  };
+  for (;;) {
+    const zip_int64_t n = zip_fread(zf, buffer.data(), buffer.size());
+    if (n < 0) {
+      zip_error_t* err = zip_file_get_error(zf);
+      const bool quirk = storedAesNoCrc && zip_error_code_zip(err) == ZIP_ER_CRC && total == e.info.size;
+      if (!quirk) r = DataError(err, traditional);
+      break;
+    }
+    if (n == 0) break;
+    r = inflateOurselves ? inflater.Feed(buffer.data(), static_cast<std::size_t>(n), deliver)
+                         : deliver(buffer.data(), static_cast<std::size_t>(n));
+    if (r != rc::Ok) break;
+  }
+  if (r == rc::Ok && inflateOurselves && !inflater.ended()) r = rc::CrcError;
+  if (r == rc::Ok && total != e.info.size) r = traditional ? rc::WrongPassword : rc::CrcError;
+  zip_fclose(zf);
+  return r;
+}
+
+Result WriteAll(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, data, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) return ResultFromErrno(errno);
+    data += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return rc::Ok;
+}
+
+// One pass of extraction or test over the chosen entries.
+class EntryRunner {
+ public:
+  EntryRunner(KxZip& zip, ZipArchiveReader& reader, std::int16_t operation, std::uint64_t totalBytes)
+      : zip_(zip), reader_(reader), operation_(operation), progress_(zip, operation, totalBytes),
+        buffer_(kBufferSize), random_(std::random_device{}()) {}
+
+  Result Run(const std::vector<const ZipEntryRecord*>& chosen) {
+    if (operation_ == action::Extract) {
+      int err = 0;
+      root_ = OpenTargetFolder(zip_.TargetDir, true, err);
+      if (!root_.ok()) return err == ENOENT || err == ENOTDIR ? rc::PathNotFound : ResultFromErrno(err);
+    }
+    for (const ZipEntryRecord* e : chosen) {
+      if (!progress_.StartEntry(e->info.name)) return rc::Cancelled;
+      const Result r = operation_ == action::Extract ? Extract(*e) : Test(*e);
+      if (EndsAction(r)) return r;
+      if (r != rc::Ok) Note(*e, r);
+    }
+    SetFolderTimes();
+    return firstProblem_;
+  }
+
+ private:
+  void Note(const ZipEntryRecord& e, Result code) {
+    progress_.Message(e.info.name, code);
+    if (firstProblem_ == rc::Ok) firstProblem_ = code;
+  }
+
+  Result Test(const ZipEntryRecord& e) {
+    if (e.info.isFolder) return rc::Ok;
+    return ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
+                     [](const char*, std::size_t) { return rc::Ok; });
+  }
+
+  Result Extract(const ZipEntryRecord& e) {
+    // "./" names the target folder itself (bsdtar stores it): nothing to do.
+    if (e.info.isFolder && e.clean.verdict == NameVerdict::Empty) return rc::Ok;
+    if (!e.clean.usable()) return rc::ArchiveError;
+    if (e.clean.verdict == NameVerdict::Stripped) Note(e, rc::PartiallyDone);
+    if (e.info.isFolder) return zip_.RestoreFolders ? MakeFolder(e) : rc::Ok;
+    std::vector<std::string_view> folders = PathComponents(e.clean.path);
+    const std::string leaf(folders.back());
+    folders.pop_back();
+    if (!zip_.RestoreFolders) folders.clear();
+    const std::string shownPath = zip_.RestoreFolders ? e.clean.path : leaf;
+
+    // Freshening never makes folders: a missing folder holds no file to freshen.
+    int err = 0;
+    DirFd parent = OpenFolderBelow(root_.get(), folders, zip_.ExtractMode != 1, err);
+    if (!parent.ok()) return zip_.ExtractMode == 1 && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
+    const std::time_t when = EntryTime(reader_.handle(), e);
+    bool replace = false;
+    if (const Result r = Decide(parent.get(), leaf, shownPath, when, replace); r != rc::Ok) return r;
+    if (!replace) return rc::Ok;
+    return e.isSymlink ? WriteLink(e, parent.get(), leaf, shownPath, when)
+                       : WriteFile(e, parent.get(), leaf, when);
+  }
+
+  // ENOTDIR/ELOOP on the way: a file or a link sits where a folder should be.
+  static Result BlockedOrFailed(int err) {
+    if (err == ENOTDIR || err == ELOOP || err == EEXIST || err == EISDIR) return rc::AccessDenied;
+    return ResultFromErrno(err);
+  }
+
+  Result MakeFolder(const ZipEntryRecord& e) {
+    if (zip_.ExtractMode == 1) return rc::Ok;
+    int err = 0;
+    DirFd dir = OpenFolderBelow(root_.get(), PathComponents(e.clean.path), true, err);
+    if (!dir.ok()) return BlockedOrFailed(err);
+    folderTimes_.emplace_back(e.clean.path, EntryTime(reader_.handle(), e));
+    return rc::Ok;
+  }
+
+  // Whether the entry is written (replace = true), by ExtractMode and
+  // OverwriteMode; rc::Cancelled when the user cancels at the question.
+  Result Decide(int parentFd, const std::string& leaf, const std::string& shownPath, std::time_t when,
+                bool& replace) {
+    replace = false;
+    struct stat st {};
+    if (::fstatat(parentFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT) return ResultFromErrno(errno);
+      replace = zip_.ExtractMode != 1;  // freshen: only files that exist
+      return rc::Ok;
+    }
+    if (S_ISDIR(st.st_mode)) return rc::AccessDenied;  // never replace a folder by a file
+    const bool diskOlder = when >= 0 && when - st.st_mtime >= kMinNewer;
+    if (zip_.ExtractMode != 0 && !diskOlder) return rc::Ok;
+    switch (zip_.OverwriteMode) {
+      case 1: replace = true; return rc::Ok;
+      case 2: return rc::Ok;
+      default: return Ask(shownPath, replace);
+    }
+  }
+
+  Result Ask(const std::string& shownPath, bool& replace) {
+    if (!zip_.Prompt) return rc::Ok;  // nobody to ask: keep the file
+    PromptEvent ev;
+    ev.Operation = operation_;
+    ev.MsgType = prompt::Overwrite;
+    ev.ZipFile = zip_.ZipFile;
+    ev.FileName = zip_.TargetDir.empty() ? shownPath : zip_.TargetDir + "/" + shownPath;
+    ev.Reply = reply::No;
+    zip_.Prompt(ev);
+    if (ev.Reply == reply::Cancel) return rc::Cancelled;
+    replace = ev.Reply == reply::Yes;
+    return rc::Ok;
+  }
+
+  // ".<name>.kxtmp-XXXXXX" in the file's own folder, so the final rename
+  // stays on one file system and a leftover is recognisably ours.
+  std::string TempName(const std::string& leaf) {
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string name = "." + leaf.substr(0, kMaxTempStem) + ".kxtmp-";
+    for (int i = 0; i < 6; ++i) name += kDigits[random_() % (sizeof kDigits - 1)];
+    return name;
+  }
+
+  Result WriteFile(const ZipEntryRecord& e, int parentFd, const std::string& leaf, std::time_t when) {
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+      temp = TempName(leaf);
+      fd = ::openat(parentFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, FileMode(e));
+      if (fd < 0 && errno != EEXIST) return ResultFromErrno(errno);
+    }
+    if (fd < 0) return rc::AccessDenied;
+    Result r = ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
+                         [fd](const char* data, std::size_t n) { return WriteAll(fd, data, n); });
+    if (r == rc::Ok && when >= 0) {
+      const struct timespec times[2] = {{when, 0}, {when, 0}};
+      ::futimens(fd, times);
+    }
+    if (::close(fd) != 0 && r == rc::Ok) r = ResultFromErrno(errno);
+    if (r == rc::Ok && ::renameat(parentFd, temp.c_str(), parentFd, leaf.c_str()) != 0) r = ResultFromErrno(errno);
+    if (r != rc::Ok) ::unlinkat(parentFd, temp.c_str(), 0);
+    return r;
+  }
+
+  Result WriteLink(const ZipEntryRecord& e, int parentFd, const std::string& leaf, const std::string& shownPath,
+                   std::time_t when) {
+    if (e.info.size > kMaxLinkTarget) return rc::ArchiveError;
+    std::string target;
+    const Result r = ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
+                               [&target](const char* data, std::size_t n) {
+                                 target.append(data, n);
+                                 return rc::Ok;
+                               });
+    if (r != rc::Ok) return r;
+    if (!SymlinkStaysInside(shownPath, target)) return rc::ArchiveError;
+    std::string temp;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      temp = TempName(leaf);
+      if (::symlinkat(target.c_str(), parentFd, temp.c_str()) == 0) break;
+      if (errno != EEXIST) return ResultFromErrno(errno);
+      temp.clear();
+    }
+    if (temp.empty()) return rc::AccessDenied;
+    if (when >= 0) {
+      const struct timespec times[2] = {{when, 0}, {when, 0}};
+      ::utimensat(parentFd, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    if (::renameat(parentFd, temp.c_str(), parentFd, leaf.c_str()) != 0) {
+      const int err = errno;
+      ::unlinkat(parentFd, temp.c_str(), 0);
+      return ResultFromErrno(err);
+    }
+    return rc::Ok;
+  }
+
+  // Last, since writing into a folder changes its time; deeper folders first.
+  void SetFolderTimes() {
+    std::sort(folderTimes_.begin(), folderTimes_.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    for (const auto& [path, when] : folderTimes_) {
+      if (when < 0) continue;
+      int err = 0;
+      DirFd dir = OpenFolderBelow(root_.get(), PathComponents(path), false, err);
+      const struct timespec times[2] = {{when, 0}, {when, 0}};
+      if (dir.ok()) ::futimens(dir.get(), times);
+    }
+  }
+
+  KxZip& zip_;
+  ZipArchiveReader& reader_;
+  std::int16_t operation_;
+  ActionProgress progress_;
+  std::vector<char> buffer_;
+  std::mt19937 random_;
+  DirFd root_;
+  std::vector<std::pair<std::string, std::time_t>> folderTimes_;
+  Result firstProblem_ = rc::Ok;
+};
+
+Result RunAction(KxZip& zip, std::int16_t operation) {
+  ClearCancel();
+  ZipArchiveReader reader;
+  if (const Result r = reader.Open(zip, true); r != rc::Ok) {
+    reader.ReportProblem(zip, operation, r);
+    return r;
+  }
+  const std::vector<std::string> patterns = SplitFileSpec(zip.FileSpec);
+  std::vector<const ZipEntryRecord*> chosen;
+  std::uint64_t totalBytes = 0;
+  for (const auto& e : reader.entries()) {
+    if (!MatchesFileSpec(e.info.name, patterns)) continue;
+    chosen.push_back(&e);
+    if (!e.info.isFolder) totalBytes += std::min<std::uint64_t>(e.info.size, UINT64_MAX - totalBytes);
+  }
+  if (chosen.empty()) return rc::NoFiles;
+  EntryRunner runner(zip, reader, operation, totalBytes);
+  return runner.Run(chosen);
+}
+
+}  // namespace
+
+Result ExtractEntries(KxZip& zip) { return RunAction(zip, action::Extract); }
+Result TestEntries(KxZip& zip) { return RunAction(zip, action::Test); }
+
+}  // namespace kx
