@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "engine/zip/zip_format.h"
 #include "engine/io/byte_source.h"
 #include "engine/formats/arc.h"
 #include "engine/formats/arj.h"
@@ -27,9 +28,10 @@
 #include "engine/zip/zip_central_dir.h"
 
 namespace kx {
+
+using namespace zipfmt;
 namespace {
 
-constexpr std::uint32_t kSpanMarkerTemporary = 0x30304b50;  // "PK00"
 constexpr std::size_t kSignatureSize = 4;
 
 std::uint32_t FirstSignature(const ByteSource& src) {
@@ -39,7 +41,7 @@ std::uint32_t FirstSignature(const ByteSource& src) {
 
 bool StartsLikeZip(std::uint32_t signature) {
   return signature == zipsig::kLocalHeader || signature == zipsig::kSpanMarker ||
-         signature == kSpanMarkerTemporary;
+         signature == zipsig::kSpanMarkerTemporary;
 }
 
 bool HasOwnEndRecord(const ByteSource& src) {

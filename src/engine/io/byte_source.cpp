@@ -1,5 +1,7 @@
 #include "engine/io/byte_source.h"
 
+#include "engine/io/file_io.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,6 +14,10 @@ bool MemorySource::read(std::uint64_t offset, void* out, std::size_t n) const {
   if (!contains(offset, n)) return false;
   if (n) std::memcpy(out, data_.data() + offset, n);
   return true;
+}
+
+bool DescriptorSource::read(std::uint64_t offset, void* out, std::size_t n) const {
+  return contains(offset, n) && ReadExactAt(fd_, out, n, offset) == 0;
 }
 
 FileSource::FileSource(const std::string& path) {
@@ -35,20 +41,7 @@ FileSource::~FileSource() {
 }
 
 bool FileSource::read(std::uint64_t offset, void* out, std::size_t n) const {
-  return fd_ >= 0 && contains(offset, n) && ReadExactAt(fd_, out, n, offset);
-}
-
-bool ReadExactAt(int fd, void* out, std::size_t n, std::uint64_t offset) {
-  auto* dst = static_cast<char*>(out);
-  while (n > 0) {
-    const ssize_t got = ::pread(fd, dst, n, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    dst += got;
-    offset += static_cast<std::uint64_t>(got);
-    n -= static_cast<std::size_t>(got);
-  }
-  return true;
+  return fd_ >= 0 && contains(offset, n) && ReadExactAt(fd_, out, n, offset) == 0;
 }
 
 }  // namespace kx

@@ -31,6 +31,19 @@ class MemorySource final : public ByteSource {
   std::span<const std::uint8_t> data_;
 };
 
+// Reads a descriptor the caller keeps open (and owns), up to the size the
+// caller measured; the bytes come from that file even if its path is replaced.
+class DescriptorSource final : public ByteSource {
+ public:
+  DescriptorSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  std::uint64_t size() const override { return size_; }
+  bool read(std::uint64_t offset, void* out, std::size_t n) const override;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
 // Owns a read-only file descriptor; ok() is false when the file cannot be opened.
 class FileSource final : public ByteSource {
  public:
@@ -49,10 +62,6 @@ class FileSource final : public ByteSource {
   int openErrno_ = 0;
   std::uint64_t size_ = 0;
 };
-
-// Reads exactly n bytes at offset from a descriptor with pread (retrying
-// short reads and EINTR); false on an error or the end of the file.
-bool ReadExactAt(int fd, void* out, std::size_t n, std::uint64_t offset);
 
 // Little-endian field helpers over a byte buffer the caller has bounds-checked.
 inline std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }

@@ -109,17 +109,4 @@ int CommitTemporary(int fd, const std::string& tempPath, const std::string& targ
   return SyncFolderOf(target);
 }
 
-int WriteExactAt(int fd, const void* data, std::size_t n, std::uint64_t offset) {
-  const auto* p = static_cast<const char*>(data);
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) return errno;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-    offset += static_cast<std::uint64_t>(w);
-  }
-  return 0;
-}
-
 }  // namespace kx

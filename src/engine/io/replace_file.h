@@ -44,8 +44,4 @@ int SyncFolderOf(const std::string& path);
 // The permission bits a new file gets (0666 less the umask) or an existing one has.
 mode_t ModeForTarget(const std::string& target);
 
-// Writes all n bytes at offset with pwrite (retrying short writes and
-// EINTR); 0 or the errno of the failure.
-int WriteExactAt(int fd, const void* data, std::size_t n, std::uint64_t offset);
-
 }  // namespace kx

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/io/file_io.h"
 #include "engine/zip/byte_zip_source.h"
 #include "engine/zip/zip_central_dir.h"
 
@@ -213,12 +214,10 @@ bool SplitSet::read(std::uint64_t offset, void* out, std::size_t n) const {
       continue;
     }
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, v.size - within));
-    const ssize_t got = ::pread(v.fd, dst, want, static_cast<off_t>(within));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;  // the volume shrank since Open
-    dst += got;
-    offset += static_cast<std::uint64_t>(got);
-    n -= static_cast<std::size_t>(got);
+    if (ReadExactAt(v.fd, dst, want, within) != 0) return false;  // the volume shrank since Open
+    dst += want;
+    offset += want;
+    n -= want;
   }
   return true;
 }

@@ -38,6 +38,8 @@
 #include <random>
 #include <string_view>
 
+#include "engine/io/file_io.h"
+
 namespace kx {
 namespace {
 
@@ -150,14 +152,10 @@ class PendingFile {
 
  private:
   void Flush() {
-    std::size_t done = 0;
-    while (error_ == rc::Ok && done < buffer_.size()) {
-      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) error_ = WriteFailure(n < 0 ? errno : ENOSPC);
-      else done += static_cast<std::size_t>(n);
+    if (error_ == rc::Ok) {
+      if (const int err = WriteAll(fd_, buffer_.data(), buffer_.size())) error_ = WriteFailure(err);
+      else written_ += buffer_.size();
     }
-    written_ += done;
     buffer_.clear();
   }
 
@@ -198,14 +196,11 @@ class LineReader {
 
  private:
   bool Fill() {
-    for (;;) {
-      ssize_t n = ::read(fd_, buf_, sizeof buf_);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) failed_ = true;
-      pos_ = 0;
-      len_ = n > 0 ? static_cast<std::size_t>(n) : 0;
-      return n > 0;
-    }
+    const ssize_t n = ReadSome(fd_, buf_, sizeof buf_);
+    if (n < 0) failed_ = true;
+    pos_ = 0;
+    len_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n > 0;
   }
 
   int fd_;
@@ -342,8 +337,7 @@ Result UuEncodeFile(const std::string& source, const std::string& target) {
   std::size_t have = 0;
   std::string line;
   for (;;) {
-    ssize_t n = ::read(fd, buf + have, sizeof buf - have);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = ReadSome(fd, buf + have, sizeof buf - have);
     if (n < 0) return rc::ArchiveError;  // source unreadable half way
     have += static_cast<std::size_t>(n);
     bool atEnd = n == 0;

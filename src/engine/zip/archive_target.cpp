@@ -8,9 +8,13 @@
 #include <vector>
 #include <unistd.h>
 
+#include "engine/io/file_io.h"
+#include "engine/zip/zip_format.h"
 #include "engine/io/replace_file.h"
 
 namespace kx {
+
+using namespace zipfmt;
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
@@ -19,23 +23,6 @@ constexpr std::size_t kBufferSize = 1 << 20;
 //   0  u32 signature "PK\5\6"      4  u16 this disk      6  u16 disk of directory
 //   8  u16 entries on this disk   10  u16 entries      12  u32 directory size
 //  16  u32 directory offset       20  u16 comment length   22 comment
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kCommentLengthAt = 20;
-
-int WriteAll(int fd, const void* data, std::size_t n, off_t at) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd, p, n, at);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-    at += w;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -215,7 +202,7 @@ zip_int64_t ArchiveTarget::CopyFront(std::uint64_t keep, std::uint64_t from) {
     const ssize_t n = ::pread(readFd_, buf.data(), want, static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return Fail(ZIP_ER_READ, n < 0 ? errno : EIO);
-    if (const int err = WriteAll(pieces_[0].fd, buf.data(), static_cast<std::size_t>(n), static_cast<off_t>(at)))
+    if (const int err = WriteExactAt(pieces_[0].fd, buf.data(), static_cast<std::size_t>(n), at))
       return Fail(ZIP_ER_WRITE, err);
     at += static_cast<std::uint64_t>(n);
   }
@@ -256,7 +243,7 @@ zip_int64_t ArchiveTarget::WriteThrough(std::uint64_t pos, const void* data, zip
     }
     Piece* piece = PieceFor(index);
     if (!piece) return -1;
-    if (const int err = WriteAll(piece->fd, p, static_cast<std::size_t>(room), static_cast<off_t>(at)))
+    if (const int err = WriteExactAt(piece->fd, p, static_cast<std::size_t>(room), at))
       return Fail(ZIP_ER_WRITE, err);
     p += room;
     left -= room;
@@ -300,15 +287,15 @@ void ArchiveTarget::RollbackWrite() {
 }
 
 zip_int64_t ArchiveTarget::WriteEmptyArchive() {
-  std::uint8_t record[kEndRecordSize] = {'P', 'K', 5, 6};
+  std::uint8_t record[eocd::kFixedSize] = {'P', 'K', 5, 6};
   const std::size_t commentLen = std::min<std::size_t>(emptyComment_.size(), 0xffff);
-  record[kCommentLengthAt] = static_cast<std::uint8_t>(commentLen & 0xff);
-  record[kCommentLengthAt + 1] = static_cast<std::uint8_t>(commentLen >> 8);
+  record[eocd::kCommentLengthAt] = static_cast<std::uint8_t>(commentLen & 0xff);
+  record[eocd::kCommentLengthAt + 1] = static_cast<std::uint8_t>(commentLen >> 8);
   std::string tempPath;
   const int fd = CreateTemporaryBeside(path_, tempPath);
   if (fd < 0) return Fail(ZIP_ER_TMPOPEN, errno);
-  int err = WriteAll(fd, record, sizeof record, 0);
-  if (!err) err = WriteAll(fd, emptyComment_.data(), commentLen, kEndRecordSize);
+  int err = WriteExactAt(fd, record, sizeof record, 0);
+  if (!err) err = WriteExactAt(fd, emptyComment_.data(), commentLen, eocd::kFixedSize);
   if (err) {
     ::close(fd);
     ::unlink(tempPath.c_str());

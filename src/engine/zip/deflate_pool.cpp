@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/io/file_io.h"
+
 namespace kx {
 namespace {
 
@@ -23,8 +25,7 @@ int ReadWhole(const std::string& path, std::vector<std::uint8_t>& out) {
   for (;;) {
     // The file may grow while we read it; keep what is there at EOF.
     if (have == out.size()) out.resize(have + 65536);
-    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = ReadSome(fd, out.data() + have, out.size() - have);
     if (n < 0) {
       const int err = errno;
       ::close(fd);

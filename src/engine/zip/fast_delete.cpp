@@ -33,6 +33,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/io/file_io.h"
 #include "engine/io/byte_source.h"
 #include "engine/io/cp437.h"
 #include "engine/io/replace_file.h"
@@ -111,21 +112,6 @@ void Poke64(std::string& s, std::size_t at, std::uint64_t v) {
 const std::uint8_t* Bytes(const std::string& s, std::size_t at = 0) {
   return reinterpret_cast<const std::uint8_t*>(s.data()) + at;
 }
-
-// ReadCentralDirectory over our own descriptor, so the directory and the
-// copied bytes come from the same file even if the path is replaced meanwhile.
-class DescriptorSource final : public ByteSource {
- public:
-  DescriptorSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-  std::uint64_t size() const override { return size_; }
-  bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-    return contains(offset, n) && ReadExactAt(fd_, out, n, offset);
-  }
-
- private:
-  int fd_;
-  std::uint64_t size_;
-};
 
 // Reads the small records spread over the archive (local headers, data
 // descriptors) through a window of a few kilobytes: neighbouring small

@@ -16,6 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "engine/zip/zip_format.h"
 #include "engine/cancel.h"
 #include "engine/io/cp437.h"
 #include "engine/zip/deflate_pool.h"
@@ -25,13 +26,13 @@
 #include "engine/zip/zip_sources.h"
 
 namespace kx {
+
+using namespace zipfmt;
 namespace {
 
 constexpr std::uint64_t kWholeFileLimit = 64ull << 20;
 constexpr std::uint64_t kPoolMemoryBudget = 128ull << 20;
 constexpr std::int32_t kMinVolumeSize = 1024;
-constexpr std::uint16_t kExtendedTimestampId = 0x5455;
-constexpr std::uint8_t kTimestampHasMtime = 0x01;
 
 struct Levels {
   int libdeflate;
@@ -68,9 +69,9 @@ std::uint32_t ExternalAttributes(const SourceItem& item) {
 
 void SetExtendedTimestamp(zip_t* za, zip_uint64_t index, std::time_t mtime) {
   const auto t = static_cast<std::uint32_t>(mtime);
-  const zip_uint8_t field[5] = {kTimestampHasMtime, zip_uint8_t(t), zip_uint8_t(t >> 8), zip_uint8_t(t >> 16),
+  const zip_uint8_t field[5] = {timestamp::kHasMtime, zip_uint8_t(t), zip_uint8_t(t >> 8), zip_uint8_t(t >> 16),
                                 zip_uint8_t(t >> 24)};
-  zip_file_extra_field_set(za, index, kExtendedTimestampId, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
+  zip_file_extra_field_set(za, index, extra::kExtendedTimestamp, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
                            ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
 }
 

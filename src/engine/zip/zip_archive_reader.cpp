@@ -28,6 +28,7 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "engine/zip/zip_format.h"
 #include "engine/io/byte_source.h"
 #include "engine/zip/byte_zip_source.h"
 #include "engine/io/cp437.h"
@@ -37,27 +38,19 @@
 #include "engine/zip/zip_comment.h"
 
 namespace kx {
-namespace {
 
-constexpr std::uint16_t kFlagEncrypted = 0x0001;
-constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
-constexpr std::uint16_t kFlagUtf8 = 0x0800;
-constexpr std::uint8_t kHostDos = 0;
-constexpr std::uint8_t kHostUnix = 3;
-constexpr std::uint8_t kHostNtfs = 10;
-constexpr std::uint8_t kHostVfat = 14;
-constexpr std::uint8_t kHostOsx = 19;
-constexpr std::uint64_t kLocalHeaderFixed = 30;
+using namespace zipfmt;
+namespace {
 
 enum class NameSource { Header, UnicodeField, CodePage437 };
 
 // Where an entry's one name comes from (see the top of this file); a name
 // flagged UTF-8 has been checked by ZipArchiveReader::Parse.
 NameSource SourceOf(const CdRecord& rec) {
-  if (rec.flags & kFlagUtf8) return NameSource::Header;
+  if (rec.flags & flag::kUtf8) return NameSource::Header;
   if (rec.hasUnicodeName && !rec.unicodeName.empty() && IsValidUtf8(rec.unicodeName)) return NameSource::UnicodeField;
   const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
-  if ((host == kHostUnix || host == kHostOsx) && IsValidUtf8(rec.rawName)) return NameSource::Header;
+  if ((host == host::kUnix || host == host::kOsx) && IsValidUtf8(rec.rawName)) return NameSource::Header;
   return NameSource::CodePage437;
 }
 
@@ -82,8 +75,8 @@ bool EndsWithSlash(const std::string& name) {
 
 std::uint16_t EncryptionOf(const CdRecord& rec) {
   if (rec.aesStrength >= 1 && rec.aesStrength <= 3) return static_cast<std::uint16_t>(ZIP_EM_AES_128 + rec.aesStrength - 1);
-  if (!(rec.flags & kFlagEncrypted)) return ZIP_EM_NONE;
-  if (rec.flags & kFlagStrongEncryption) return ZIP_EM_UNKNOWN;
+  if (!(rec.flags & flag::kEncrypted)) return ZIP_EM_NONE;
+  if (rec.flags & flag::kStrongEncryption) return ZIP_EM_UNKNOWN;
   return ZIP_EM_TRAD_PKWARE;
 }
 
@@ -92,7 +85,7 @@ std::uint16_t EncryptionOf(const CdRecord& rec) {
 void DecodeAttributes(const CdRecord& rec, EntryInfo& info, std::uint32_t& unixMode) {
   const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
   const std::uint32_t mode = rec.externalAttributes >> 16;
-  const bool unixLike = (host == kHostUnix || host == kHostOsx) && mode != 0;
+  const bool unixLike = (host == host::kUnix || host == host::kOsx) && mode != 0;
   unixMode = 0;
   if (unixLike) {
     unixMode = mode;
@@ -103,7 +96,7 @@ void DecodeAttributes(const CdRecord& rec, EntryInfo& info, std::uint32_t& unixM
     info.attributes = a;
   } else {
     // DOS, NTFS, VFAT and unknown hosts keep the DOS bits in the low byte.
-    (void)kHostDos; (void)kHostNtfs; (void)kHostVfat;
+    (void)host::kDos; (void)host::kNtfs; (void)host::kVfat;
     info.attributes = rec.externalAttributes & 0xff;
   }
   if (EndsWithSlash(info.name)) {
@@ -157,15 +150,13 @@ bool IsSplitVolumePath(const std::string& path, std::string& firstVolume) {
 //   +10 u16 DOS time    +12 u16 DOS date  +14 u32 CRC-32
 //   +18 u32 packed size +22 u32 size  +26 u16 name length  +28 u16 extra length
 //   +30 name, extra, then the entry's data
-constexpr std::size_t kLocalNameLenAt = 26;
-constexpr std::size_t kLocalExtraLenAt = 28;
 
 // The bytes from an entry's local header to the end of its data, or false
 // when no local header lies at offset. All sums are checked for overflow.
 bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packedSize, EntrySpan& span) {
-  std::uint8_t h[kLocalHeaderFixed];
+  std::uint8_t h[local::kFixedSize];
   if (!src.read(offset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
-  const std::uint64_t header = kLocalHeaderFixed + Le16(h + kLocalNameLenAt) + Le16(h + kLocalExtraLenAt);
+  const std::uint64_t header = local::kFixedSize + Le16(h + local::kNameLengthAt) + Le16(h + local::kExtraLengthAt);
   span.begin = offset;
   if (offset > UINT64_MAX - header || offset + header > UINT64_MAX - packedSize) {
     span.end = UINT64_MAX;  // past any end: FindBadSpan refuses it
@@ -252,7 +243,7 @@ Result ZipArchiveReader::Parse(const ByteSource& src, CentralDirectory& cd) {
   // Bit 11 on bytes that are not UTF-8: libzip refuses the archive, and so
   // does the listing, before libzip is asked: a clear error, no guess.
   for (const CdRecord& rec : cd.records) {
-    if ((rec.flags & kFlagUtf8) && !IsValidUtf8(rec.rawName)) {
+    if ((rec.flags & flag::kUtf8) && !IsValidUtf8(rec.rawName)) {
       problem_ = Cp437ToUtf8(rec.rawName);
       return rc::ArchiveError;
     }

@@ -46,17 +46,9 @@
 
 #include "engine/io/byte_source.h"
 #include "engine/result_codes.h"
+#include "engine/zip/zip_format.h"
 
 namespace kx {
-
-namespace zipsig {
-inline constexpr std::uint32_t kLocalHeader = 0x04034b50;
-inline constexpr std::uint32_t kCentralHeader = 0x02014b50;
-inline constexpr std::uint32_t kEndRecord = 0x06054b50;
-inline constexpr std::uint32_t kZip64Locator = 0x07064b50;
-inline constexpr std::uint32_t kZip64EndRecord = 0x06064b50;
-inline constexpr std::uint32_t kSpanMarker = 0x08074b50;
-}  // namespace zipsig
 
 struct CdRecord {
   std::uint16_t madeBy = 0;

@@ -8,11 +8,16 @@
 #include <vector>
 #include <zlib.h>
 
+#include "engine/io/file_io.h"
+#include "engine/zip/zip_central_dir.h"
+#include "engine/zip/zip_format.h"
 #include "engine/io/byte_source.h"
 #include "engine/functions/kx_identify.h"
 #include "engine/io/replace_file.h"
 
 namespace kx {
+
+using namespace zipfmt;
 namespace {
 
 // Journal file (little-endian):
@@ -42,20 +47,6 @@ std::uint32_t Crc(const void* data, std::size_t n, std::uint32_t start = 0) {
   return static_cast<std::uint32_t>(crc32(start, static_cast<const Bytef*>(data), static_cast<uInt>(n)));
 }
 
-int ReadAt(int fd, void* out, std::size_t n, std::uint64_t at) {
-  auto* p = static_cast<std::uint8_t*>(out);
-  while (n > 0) {
-    const ssize_t r = ::pread(fd, p, n, static_cast<off_t>(at));
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return errno;
-    if (r == 0) return EIO;  // shorter than it said
-    p += r;
-    n -= static_cast<std::size_t>(r);
-    at += static_cast<std::uint64_t>(r);
-  }
-  return 0;
-}
-
 std::uint64_t FileSize(int fd) {
   struct stat st {};
   return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
@@ -64,7 +55,7 @@ std::uint64_t FileSize(int fd) {
 bool TailCrc(int fd, std::uint64_t from, std::uint64_t to, std::uint32_t& crc) {
   if (to < from || to - from > journal::kMaxTail) return false;
   std::vector<std::uint8_t> buf(static_cast<std::size_t>(to - from));
-  if (ReadAt(fd, buf.data(), buf.size(), from) != 0) return false;
+  if (ReadExactAt(fd, buf.data(), buf.size(), from) != 0) return false;
   crc = Crc(buf.data(), buf.size());
   return true;
 }
@@ -100,7 +91,7 @@ bool ReadJournal(const std::string& path, std::uint64_t& oldSize, std::uint64_t&
   bool ok = size >= journal::kTailAt + 4 && size <= journal::kTailAt + journal::kMaxTail + 4;
   if (ok) {
     buf.resize(static_cast<std::size_t>(size));
-    ok = ReadAt(fd, buf.data(), buf.size(), 0) == 0;
+    ok = ReadExactAt(fd, buf.data(), buf.size(), 0) == 0;
   }
   ::close(fd);
   if (!ok || std::memcmp(buf.data(), journal::kMagic, sizeof journal::kMagic) != 0) return false;
@@ -126,29 +117,13 @@ std::string CommentJournalPath(const std::string& resolvedArchive) {
 }
 
 Result FindEndRecord(int fd, EndRecordLocation& out) {
-  const std::uint64_t size = FileSize(fd);
-  if (size < eocd::kFixedSize) return rc::UnknownArchiveType;
-  const std::uint64_t window = std::min<std::uint64_t>(size, eocd::kFixedSize + eocd::kMaxComment);
-  std::vector<std::uint8_t> buf(static_cast<std::size_t>(window));
-  const std::uint64_t start = size - window;
-  if (const int err = ReadAt(fd, buf.data(), buf.size(), start)) return ResultFromErrno(err);
-  std::int64_t loose = -1;
-  for (std::int64_t p = static_cast<std::int64_t>(buf.size() - eocd::kFixedSize); p >= 0; --p) {
-    const std::uint8_t* rec = &buf[static_cast<std::size_t>(p)];
-    if (Le32(rec) != eocd::kSignature) continue;
-    const std::uint64_t commentLen = Le16(rec + eocd::kCommentLengthAt);
-    const std::uint64_t end = static_cast<std::uint64_t>(p) + eocd::kFixedSize + commentLen;
-    if (end == buf.size()) {
-      loose = p;
-      break;
-    }
-    if (end < buf.size() && loose < 0) loose = p;  // bytes after the comment: keep looking for an exact fit
-  }
-  if (loose < 0) return rc::UnknownArchiveType;
-  const std::uint8_t* rec = &buf[static_cast<std::size_t>(loose)];
-  out.offset = start + static_cast<std::uint64_t>(loose);
-  out.fileSize = size;
-  out.comment.assign(reinterpret_cast<const char*>(rec + eocd::kFixedSize), Le16(rec + eocd::kCommentLengthAt));
+  const DescriptorSource src(fd, FileSize(fd));
+  if (!FindEndRecordIn(src, src.size(), false, out.offset)) return rc::UnknownArchiveType;
+  std::uint8_t record[eocd::kFixedSize];
+  if (!src.read(out.offset, record, sizeof record)) return rc::ArchiveError;
+  out.fileSize = src.size();
+  out.comment.resize(Le16(record + eocd::kCommentLengthAt));
+  if (!src.read(out.offset + eocd::kFixedSize, out.comment.data(), out.comment.size())) return rc::ArchiveError;
   return rc::Ok;
 }
 
@@ -159,7 +134,7 @@ Result PlanCommentChange(const std::string& resolvedArchive, const std::string& 
   out.archive = resolvedArchive;
   Result r = FindEndRecord(fd, out.old);
   std::string record(eocd::kFixedSize, '\0');
-  if (r == rc::Ok && ReadAt(fd, record.data(), record.size(), out.old.offset) != 0) r = rc::ArchiveError;
+  if (r == rc::Ok && ReadExactAt(fd, record.data(), record.size(), out.old.offset) != 0) r = rc::ArchiveError;
   if (r == rc::Ok && !TailCrc(fd, out.old.offset, out.old.fileSize, out.oldTailCrc)) r = rc::ArchiveError;
   ::close(fd);
   if (r != rc::Ok) return r;
@@ -223,7 +198,7 @@ Result RecoverCommentJournal(const std::string& resolvedArchive) {
   bool partlyNew = false;
   if (!stillOld && size >= offset + tail.size()) {
     std::string here(tail.size(), '\0');
-    partlyNew = ReadAt(fd, here.data(), here.size(), offset) == 0 && here == tail;
+    partlyNew = ReadExactAt(fd, here.data(), here.size(), offset) == 0 && here == tail;
   }
   ::close(fd);
   if (!stillOld && !partlyNew) {

@@ -22,21 +22,6 @@
 
 namespace kx {
 
-// End-of-central-directory record (all little-endian):
-//
-//   +0  u32 signature 0x06054b50 "PK\5\6"
-//   +4  u16 number of this disk          +6  u16 disk where the directory starts
-//   +8  u16 entries on this disk        +10  u16 entries in total
-//  +12  u32 size of the central directory
-//  +16  u32 offset of the central directory
-//  +20  u16 comment length              +22  comment bytes
-namespace eocd {
-inline constexpr std::uint32_t kSignature = 0x06054b50;
-inline constexpr std::size_t kCommentLengthAt = 20;
-inline constexpr std::size_t kFixedSize = 22;
-inline constexpr std::size_t kMaxComment = 0xffff;
-}  // namespace eocd
-
 struct EndRecordLocation {
   std::uint64_t offset = 0;      // where the record starts
   std::uint64_t fileSize = 0;

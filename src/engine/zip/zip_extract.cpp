@@ -47,6 +47,8 @@
 #include <libdeflate.h>
 #include <memory>
 
+#include "engine/io/file_io.h"
+#include "engine/zip/zip_format.h"
 #include "engine/zip/aes_auth.h"
 #include "engine/cancel.h"
 #include "engine/functions/quick_options.h"
@@ -54,15 +56,14 @@
 #include "engine/zip/zip_archive_reader.h"
 
 namespace kx {
+
+using namespace zipfmt;
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
 constexpr std::uint64_t kReportEvery = 4u << 20;
 constexpr std::size_t kMaxLinkTarget = 4095;
 constexpr std::size_t kMaxTempStem = 200;
-constexpr std::uint16_t kExtendedTimestampId = 0x5455;
-constexpr std::uint8_t kTimestampHasMtime = 0x01;
-constexpr std::size_t kTimestampSize = 5;
 constexpr mode_t kDefaultFileMode = 0666;
 constexpr mode_t kReadOnlyFileMode = 0444;
 constexpr mode_t kAllowedModeBits = 0775;  // no set-id, no sticky bit, not writable by others
@@ -94,8 +95,8 @@ bool EndsAction(Result r) {
 // central header has one, else the DOS date read as local time; -1 for none.
 std::time_t EntryTime(zip_t* za, const ZipEntryRecord& e) {
   zip_uint16_t len = 0;
-  const zip_uint8_t* ut = zip_file_extra_field_get_by_id(za, e.index, kExtendedTimestampId, 0, &len, ZIP_FL_CENTRAL);
-  if (ut && len >= kTimestampSize && (ut[0] & kTimestampHasMtime))
+  const zip_uint8_t* ut = zip_file_extra_field_get_by_id(za, e.index, extra::kExtendedTimestamp, 0, &len, ZIP_FL_CENTRAL);
+  if (ut && len >= timestamp::kSize && (ut[0] & timestamp::kHasMtime))
     return static_cast<std::time_t>(static_cast<std::int32_t>(Le32(ut + 1)));
   const DateTime& d = e.info.modified;
   if (d.year == 0) return -1;
@@ -176,8 +177,6 @@ bool IsAesWithoutCrc(const ZipEntryRecord& e) {
          e.info.size > 0;
 }
 
-constexpr std::uint16_t kMethodStore = 0;
-constexpr std::uint16_t kMethodDeflate = 8;
 constexpr int kRawDeflateWindow = -15;
 
 // Raw inflate of the decrypted bytes of a deflated AE-2 entry.
@@ -226,7 +225,7 @@ class Inflater {
 constexpr std::uint64_t kWholeEntryLimit = 32u << 20;
 
 bool InflatesWhole(const ZipEntryRecord& e) {
-  return !e.info.encrypted && e.info.method == kMethodDeflate && e.info.size <= kWholeEntryLimit &&
+  return !e.info.encrypted && e.info.method == method::kDeflate && e.info.size <= kWholeEntryLimit &&
          e.info.packedSize <= kWholeEntryLimit;
 }
 
@@ -280,8 +279,8 @@ Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password
   }
   const bool traditional = e.encryptionMethod == ZIP_EM_TRAD_PKWARE;
   const bool aesNoCrc = IsAesWithoutCrc(e);
-  const bool inflateOurselves = aesNoCrc && e.info.method == kMethodDeflate;
-  const bool storedAesNoCrc = aesNoCrc && e.info.method == kMethodStore;
+  const bool inflateOurselves = aesNoCrc && e.info.method == method::kDeflate;
+  const bool storedAesNoCrc = aesNoCrc && e.info.method == method::kStore;
   if (storedAesNoCrc) {
     if (password.empty()) return rc::WrongPassword;
     if (const Result a = CheckAesAuthentication(za, e.index, e.encryptionMethod, password); a != rc::Ok) return a;
@@ -322,17 +321,6 @@ Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password
   if (r == rc::Ok && total != e.info.size) r = traditional ? rc::WrongPassword : rc::CrcError;
   zip_fclose(zf);
   return r;
-}
-
-Result WriteAll(int fd, const char* data, std::size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, data, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) return ResultFromErrno(errno);
-    data += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return rc::Ok;
 }
 
 // One pass of extraction or test over the chosen entries.
@@ -463,7 +451,7 @@ class EntryRunner {
     }
     if (fd < 0) return rc::AccessDenied;
     Result r = ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
-                         [fd](const char* data, std::size_t n) { return WriteAll(fd, data, n); });
+                         [fd](const char* data, std::size_t n) { return ResultFromErrno(WriteAll(fd, data, n)); });
     if (r == rc::Ok && when >= 0) {
       const struct timespec times[2] = {{when, 0}, {when, 0}};
       ::futimens(fd, times);
