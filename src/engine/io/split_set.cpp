@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "engine/io/file_io.h"
-#include "engine/zip/byte_zip_source.h"
+#include "engine/zip/zip_sources.h"
 #include "engine/zip/zip_central_dir.h"
 
 namespace kx {

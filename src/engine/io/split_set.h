@@ -55,7 +55,7 @@ class SplitSet final : public ByteSource {
   std::string VolumeAt(std::uint64_t offset) const;
   const std::string& problemVolume() const { return problem_; }
 
-  // A libzip source over the whole set (MakeZipSource of byte_zip_source.h).
+  // A libzip source over the whole set (MakeZipSource of zip_sources.h).
   zip_source_t* MakeZipSource(zip_error_t* error) const;
 
   // "x.zip.001", 3 -> "x.zip.003".

@@ -27,14 +27,11 @@ constexpr std::size_t kBufferSize = 1 << 20;
 }  // namespace
 
 ArchiveTarget::ArchiveTarget(std::string path, std::uint64_t volumeSize)
-    : path_(std::move(path)), volumeSize_(volumeSize), mode_(ModeForTarget(path_)) {
-  zip_error_init(&error_);
-}
+    : ZipSourceBase(false), path_(std::move(path)), volumeSize_(volumeSize), mode_(ModeForTarget(path_)) {}
 
 ArchiveTarget::~ArchiveTarget() {
   RollbackWrite();
   if (readFd_ >= 0) ::close(readFd_);
-  zip_error_fini(&error_);
 }
 
 std::string ArchiveTarget::VolumeName(const std::string& firstVolume, std::size_t index) {
@@ -44,17 +41,12 @@ std::string ArchiveTarget::VolumeName(const std::string& firstVolume, std::size_
 }
 
 zip_source_t* ArchiveTarget::MakeSource(zip_error_t* error) {
-  return zip_source_function_create(&ArchiveTarget::Dispatch, this, error);
-}
-
-zip_int64_t ArchiveTarget::Dispatch(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-  return static_cast<ArchiveTarget*>(state)->Handle(data, len, cmd);
+  return CreateSource(error);
 }
 
 zip_int64_t ArchiveTarget::Fail(int zipError, int sysErrno) {
   lastErrno_ = sysErrno;
-  zip_error_set(&error_, zipError, sysErrno);
-  return -1;
+  return ZipSourceBase::Fail(zipError, sysErrno);
 }
 
 zip_int64_t ArchiveTarget::Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -72,24 +64,12 @@ zip_int64_t ArchiveTarget::Handle(void* data, zip_uint64_t len, zip_source_cmd_t
     case ZIP_SOURCE_READ: return Read(data, len);
     case ZIP_SOURCE_CLOSE: return 0;
     case ZIP_SOURCE_STAT: return Stat(data, len);
-    case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, len);
-    case ZIP_SOURCE_FREE: return 0;  // the object belongs to the caller
-    case ZIP_SOURCE_SEEK: {
-      const zip_int64_t off = zip_source_seek_compute_offset(readPos_, readSize_, data, len, &error_);
-      if (off < 0) return -1;
-      readPos_ = static_cast<std::uint64_t>(off);
-      return 0;
-    }
+    case ZIP_SOURCE_SEEK: return Seek(readPos_, readSize_, data, len);
     case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(readPos_);
     case ZIP_SOURCE_BEGIN_WRITE: return BeginWrite();
     case ZIP_SOURCE_BEGIN_WRITE_CLONING: return BeginWriteCloning(len);
     case ZIP_SOURCE_WRITE: return Write(data, len);
-    case ZIP_SOURCE_SEEK_WRITE: {
-      const zip_int64_t off = zip_source_seek_compute_offset(writePos_, writeEnd_, data, len, &error_);
-      if (off < 0) return -1;
-      writePos_ = static_cast<std::uint64_t>(off);
-      return 0;
-    }
+    case ZIP_SOURCE_SEEK_WRITE: return Seek(writePos_, writeEnd_, data, len);
     case ZIP_SOURCE_TELL_WRITE: return static_cast<zip_int64_t>(writePos_);
     case ZIP_SOURCE_COMMIT_WRITE: return CommitWrite();
     case ZIP_SOURCE_ROLLBACK_WRITE: RollbackWrite(); return 0;
@@ -106,7 +86,7 @@ zip_int64_t ArchiveTarget::Handle(void* data, zip_uint64_t len, zip_source_cmd_t
 }
 
 zip_int64_t ArchiveTarget::Stat(void* data, zip_uint64_t len) {
-  auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &error_);
+  zip_stat_t* st = StatArgs(data, len);
   if (!st) return -1;
   // libzip asks once per entry; the archive does not change meanwhile.
   if (!statKnown_) {
@@ -114,7 +94,6 @@ zip_int64_t ArchiveTarget::Stat(void* data, zip_uint64_t len) {
     if (::stat(path_.c_str(), &stat_) != 0) return Fail(ZIP_ER_READ, errno);
     statKnown_ = true;
   }
-  zip_stat_init(st);
   st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
   st->size = static_cast<zip_uint64_t>(stat_.st_size);
   st->mtime = stat_.st_mtime;

@@ -26,12 +26,14 @@
 #include <sys/types.h>
 #include <zip.h>
 
+#include "engine/zip/zip_source_base.h"
+
 namespace kx {
 
-class ArchiveTarget {
+class ArchiveTarget final : public ZipSourceBase {
  public:
   explicit ArchiveTarget(std::string path, std::uint64_t volumeSize = 0);
-  ~ArchiveTarget();
+  ~ArchiveTarget() override;
   ArchiveTarget(const ArchiveTarget&) = delete;
   ArchiveTarget& operator=(const ArchiveTarget&) = delete;
 
@@ -54,8 +56,7 @@ class ArchiveTarget {
     std::string tempPath;
   };
 
-  static zip_int64_t Dispatch(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd);
-  zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd);
+  zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) override;
 
   zip_int64_t Fail(int zipError, int sysErrno);
   zip_int64_t Stat(void* data, zip_uint64_t len);
@@ -92,7 +93,6 @@ class ArchiveTarget {
   std::vector<std::uint8_t> writeBuffer_;
   std::uint64_t writeBufferStart_ = 0;
 
-  zip_error_t error_;
   int lastErrno_ = 0;
   bool committed_ = false;
   std::vector<std::string> writtenFiles_;

@@ -30,7 +30,7 @@
 
 #include "engine/zip/zip_format.h"
 #include "engine/io/byte_source.h"
-#include "engine/zip/byte_zip_source.h"
+#include "engine/zip/zip_sources.h"
 #include "engine/io/cp437.h"
 #include "engine/io/replace_file.h"
 #include "engine/io/split_set.h"

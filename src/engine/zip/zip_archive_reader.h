@@ -17,7 +17,7 @@
 // Entries whose names are refused stay in the table with clean.usable() false.
 //
 // libzip reads through the same ByteSource our own parse read (one open
-// descriptor per file, MakeZipSource of byte_zip_source.h, for single files
+// descriptor per file, MakeZipSource of zip_sources.h, for single files
 // and split sets alike), so a file swapped on disk between the two reads
 // cannot show libzip other bytes than the ones the checks judged.
 //

@@ -1,4 +1,7 @@
 #pragma once
+// Our libzip sources, all on ZipSourceBase: reading any ByteSource, and the
+// two kinds of new entry the add action writes.
+//
 // The libzip source of one new entry whose data the DeflatePool compresses.
 // Its STAT reports the deflate method with sizes and CRC, so libzip copies the
 // finished stream as it is instead of compressing again. STAT is where the
@@ -14,9 +17,21 @@
 #include <string>
 #include <zip.h>
 
+#include "engine/io/byte_source.h"
 #include "engine/zip/deflate_pool.h"
 
 namespace kx {
+
+// A read-only libzip source over any ByteSource (a file, a split set, a
+// buffer), so that libzip reads exactly the bytes our own checks judged.
+// libzip reads a large central directory record by record, in pieces of a
+// few dozen bytes; a read-ahead buffer of its own per source turns those into
+// few large reads. Each source keeps its own position, so several sources
+// (and threads, if the ByteSource allows) may share one ByteSource.
+// The ByteSource must outlive the source; libzip frees the source with the
+// archive or with zip_source_free. nullptr (error set) when libzip cannot
+// make the source.
+zip_source_t* MakeZipSource(const ByteSource& src, zip_error_t* error);
 
 // A file the pool stored rather than compressed must be written as method
 // "stored". libzip 1.7.3 decides the method of an entry from its settings right
