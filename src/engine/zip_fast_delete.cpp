@@ -230,9 +230,10 @@ bool LocalSizes(WindowReader& reader, const std::uint8_t* h, std::uint64_t extra
 
 // Whether the local header h, read at localAt, says what the central record
 // r says: the same name bytes, method, layout flags and time, and, unless a
-// data descriptor carries them, the same checksum and sizes. unzip warns
-// about an entry whose two headers differ, and libzip throws out a whole
-// directory for one such entry when it has another end record to choose.
+// data descriptor carries them, the same checksum and sizes. Readers that
+// compare the two go by either (unzip warns and takes the central name),
+// and libzip throws out a whole directory for one such entry when it has
+// another end record to choose from.
 bool LocalMatchesCentral(WindowReader& reader, std::uint64_t localAt, const std::uint8_t* h, const std::uint8_t* r,
                          std::uint32_t crc, std::uint64_t packedSize, std::uint64_t size) {
   const std::uint16_t flags = Le16(h + kLocalFlagsAt);
