@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +44,12 @@ namespace {
 
 constexpr std::size_t kLocalFixed = 30;
 constexpr std::size_t kLocalFlagsAt = 6;
+constexpr std::size_t kLocalMethodAt = 8;
+constexpr std::size_t kLocalTimeAt = 10;
+constexpr std::size_t kLocalDateAt = 12;
+constexpr std::size_t kLocalCrcAt = 14;
+constexpr std::size_t kLocalPackedAt = 18;
+constexpr std::size_t kLocalSizeAt = 22;
 constexpr std::size_t kLocalNameLenAt = 26;
 constexpr std::size_t kLocalExtraLenAt = 28;
 
@@ -51,6 +58,10 @@ constexpr std::size_t kDescriptorSmall = 12;  // without signature, u32 sizes
 constexpr std::size_t kDescriptorLarge = 24;  // with signature, u64 sizes
 
 constexpr std::size_t kCdFixed = 46;
+constexpr std::size_t kCdFlagsAt = 8;
+constexpr std::size_t kCdMethodAt = 10;
+constexpr std::size_t kCdTimeAt = 12;
+constexpr std::size_t kCdDateAt = 14;
 constexpr std::size_t kCdPackedAt = 20;
 constexpr std::size_t kCdSizeAt = 24;
 constexpr std::size_t kCdNameLenAt = 28;
@@ -59,6 +70,7 @@ constexpr std::size_t kCdCommentLenAt = 32;
 constexpr std::size_t kCdLocalOffsetAt = 42;
 
 constexpr std::size_t kEndFixed = 22;
+constexpr std::size_t kMaxComment = 0xffff;
 constexpr std::size_t kEndDiskAt = 4;
 constexpr std::size_t kEndDirDiskAt = 6;
 constexpr std::size_t kEndHereAt = 8;
@@ -82,6 +94,9 @@ constexpr std::uint16_t kExtraUnicodePath = 0x7075;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
 constexpr std::uint16_t kFlagUtf8 = 0x0800;
 constexpr std::uint16_t kFlagMaskedHeaders = 0x2000;
+// The flags that change how an entry's bytes are laid out or read:
+// encrypted, data descriptor, strong encryption.
+constexpr std::uint16_t kLayoutFlags = 0x0001 | kFlagDescriptor | 0x0040;
 constexpr std::uint32_t kSaturated32 = 0xffffffff;
 constexpr std::uint16_t kSaturated16 = 0xffff;
 
@@ -159,6 +174,66 @@ bool DescriptorFits(WindowReader& reader, std::uint64_t at, std::uint64_t length
   const std::uint64_t storedPacked = wide ? Le64(p + 4) : Le32(p + 4);
   const std::uint64_t storedSize = wide ? Le64(p + 12) : Le32(p + 8);
   return Le32(p) == crc && storedPacked == packedSize && storedSize == size;
+}
+
+// Whether the n bytes at `at` are those of want; read in pieces, as names
+// may be longer than the reader's window.
+bool SameBytesAt(WindowReader& reader, std::uint64_t at, const std::uint8_t* want, std::size_t n) {
+  std::uint8_t piece[1024];
+  for (std::size_t done = 0; done < n;) {
+    const std::size_t k = std::min(n - done, sizeof piece);
+    if (!reader.Read(at + done, piece, k) || std::memcmp(piece, want + done, k) != 0) return false;
+    done += k;
+  }
+  return true;
+}
+
+// The sizes in the local header h whose extra field lies at extraAt, a
+// saturated one taken from its Zip64 field (which in a local header holds
+// both sizes, the size first). false when a saturated size has no value.
+bool LocalSizes(WindowReader& reader, const std::uint8_t* h, std::uint64_t extraAt, std::uint64_t& packed,
+                std::uint64_t& size) {
+  packed = Le32(h + kLocalPackedAt);
+  size = Le32(h + kLocalSizeAt);
+  if (packed != kSaturated32 && size != kSaturated32) return true;
+  for (std::uint64_t at = extraAt, end = extraAt + Le16(h + kLocalExtraLenAt); end - at >= 4;) {
+    std::uint8_t field[4];
+    if (!reader.Read(at, field, sizeof field)) return false;
+    const std::uint16_t len = Le16(field + 2);
+    at += sizeof field;
+    if (end - at < len) return false;
+    if (Le16(field) == kExtraZip64) {
+      std::uint8_t wide[16];
+      if (len < sizeof wide || !reader.Read(at, wide, sizeof wide)) return false;
+      if (size == kSaturated32) size = Le64(wide);
+      if (packed == kSaturated32) packed = Le64(wide + 8);
+      return true;
+    }
+    at += len;
+  }
+  return false;
+}
+
+// Whether the local header h, read at localAt, says what the central record
+// r says: the same name bytes, method, layout flags and time, and, unless a
+// data descriptor carries them, the same checksum and sizes. Readers that
+// compare the two go by either (unzip warns and takes the central name),
+// and libzip throws out a whole directory for one such entry when it has
+// another end record to choose from.
+bool LocalMatchesCentral(WindowReader& reader, std::uint64_t localAt, const std::uint8_t* h, const std::uint8_t* r,
+                         std::uint32_t crc, std::uint64_t packedSize, std::uint64_t size) {
+  const std::uint16_t flags = Le16(h + kLocalFlagsAt);
+  if (Le16(h + kLocalMethodAt) != Le16(r + kCdMethodAt) ||
+      (flags & kLayoutFlags) != (Le16(r + kCdFlagsAt) & kLayoutFlags) ||
+      Le16(h + kLocalTimeAt) != Le16(r + kCdTimeAt) || Le16(h + kLocalDateAt) != Le16(r + kCdDateAt))
+    return false;
+  const std::size_t nameLen = Le16(h + kLocalNameLenAt);
+  if (nameLen != Le16(r + kCdNameLenAt) || !SameBytesAt(reader, localAt + kLocalFixed, r + kCdFixed, nameLen))
+    return false;
+  if (flags & kFlagDescriptor) return true;  // checked against the descriptor instead
+  std::uint64_t localPacked = 0, localSize = 0;
+  return LocalSizes(reader, h, localAt + kLocalFixed + nameLen, localPacked, localSize) &&
+         Le32(h + kLocalCrcAt) == crc && localPacked == packedSize && localSize == size;
 }
 
 // libzip's test for UTF-8 when it guesses an encoding: lead and continuation
@@ -319,7 +394,7 @@ bool FastDelete::Open() {
   if (ReadCentralDirectory(DescriptorSource(fd_, fileSize_), cd) != rc::Ok) return false;
   directoryOffset_ = cd.directoryOffset;
   comment_ = std::move(cd.comment);
-  if (!CheckTail(cd.endRecordOffset, comment_.size())) return false;
+  if (!CheckTail(cd.endRecordOffset, comment_.size()) || !OnlyEndRecord(cd.endRecordOffset)) return false;
   if (cd.directoryOffset + cd.directorySize != tailStart_) return false;
   directory_.resize(static_cast<std::size_t>(cd.directorySize));
   if (!ReadAt(cd.directoryOffset, directory_.data(), directory_.size())) return false;
@@ -351,6 +426,25 @@ bool FastDelete::CheckTail(std::uint64_t endAt, std::size_t commentLength) {
   if (Le32(z64 + kZip64DiskAt) != 0 || Le32(z64 + kZip64DirDiskAt) != 0) return false;
   if (Le64(z64 + kZip64HereAt) != Le64(z64 + kZip64CountAt)) return false;
   tailStart_ = recordAt;
+  return true;
+}
+
+// libzip looks for the end record in the last 65,557 bytes (in the whole
+// file when it is shorter than 65,577) and, when it finds more than one
+// there, keeps the one whose directory fits the local headers best, or the
+// first: not necessarily the one read here. Another end record in that
+// stretch (in an entry's data, in the comment) could make libzip see other
+// entries, so such archives are left to libzip.
+bool FastDelete::OnlyEndRecord(std::uint64_t endAt) const {
+  constexpr std::uint64_t kSearched = kEndFixed + kMaxComment;
+  const std::uint64_t from = fileSize_ < kSearched + kLocatorSize ? 0 : fileSize_ - kSearched;
+  std::string tail(static_cast<std::size_t>(fileSize_ - from), '\0');
+  if (!ReadAt(from, tail.data(), tail.size())) return false;
+  constexpr std::string_view kSignature("PK\x05\x06", 4);
+  for (std::size_t at = tail.find(kSignature); at != std::string::npos && at + kEndFixed <= tail.size();
+       at = tail.find(kSignature, at + 1)) {
+    if (from + at != endAt) return false;
+  }
   return true;
 }
 
@@ -419,6 +513,8 @@ bool FastDelete::CheckLayout() {
     const Entry& e = entries_[i];
     std::uint8_t h[kLocalFixed];
     if (!reader.Read(e.localOffset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
+    if (!LocalMatchesCentral(reader, e.localOffset, h, Bytes(directory_, e.recordAt), e.crc, e.packedSize, e.size))
+      return false;
     const std::uint64_t dataAt = e.localOffset + kLocalFixed + Le16(h + kLocalNameLenAt) + Le16(h + kLocalExtraLenAt);
     if (dataAt > fileSize_ || e.packedSize > fileSize_ - dataAt) return false;
     const std::uint64_t dataEnd = dataAt + e.packedSize;

@@ -9,13 +9,16 @@
 //
 // Only archives whose whole layout is understood are taken: entries back to
 // back in directory order from offset 0 up to the central directory, each
-// span confirmed by its local header and data descriptor, the directory, the
-// Zip64 records and the end record adjoining, every entry on disk 0, and
-// names that come out exactly as libzip reports them (so a selection matches
-// the same entries either way). Anything else (a self-extractor stub, gaps,
-// overlaps, entries out of order, masked headers, a Unicode path field)
-// makes Open or CheckLayout answer false, and the caller deletes through
-// libzip instead.
+// span confirmed by its local header and data descriptor, each local header
+// agreeing with its central record (name, method, flags, time, checksum and
+// sizes), the directory, the Zip64 records and the end record adjoining,
+// every entry on disk 0, no other end record where libzip searches for one,
+// and names that come out exactly as libzip reports them: so libzip reads
+// the same entries, and a selection matches the same ones either way.
+// Anything else (a self-extractor stub, gaps, overlaps, entries out of
+// order, masked headers, a Unicode path field, an end record inside an
+// entry's data) makes Open or CheckLayout answer false, and the caller
+// deletes through libzip instead.
 //
 // New bytes go to a temporary file beside the archive (replace_file.h), which
 // is flushed and renamed over the archive only when it is complete. A cancel,
@@ -53,7 +56,8 @@ class FastDelete {
 
   // Reads every local header (and data descriptor) and checks that the
   // entries lie back to back in directory order from offset 0 up to the
-  // directory. false when they do not.
+  // directory, each local header agreeing with its central record. false
+  // when they do not.
   bool CheckLayout();
 
   // Writes the archive without the entries marked in drop (one flag per
@@ -76,6 +80,7 @@ class FastDelete {
   };
 
   bool CheckTail(std::uint64_t endRecordOffset, std::size_t commentLength);
+  bool OnlyEndRecord(std::uint64_t endRecordOffset) const;
   bool TakeRecords(const std::vector<CdRecord>& records);
   std::uint64_t SpanEnd(std::size_t i) const;
   bool ReadAt(std::uint64_t offset, void* out, std::size_t n) const;

@@ -355,8 +355,33 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutRow{"overlap", false, [](kxtest::RawZip& z) { z.central[0].packedOverride = 40; }},
         LayoutRow{"order", false, [](kxtest::RawZip& z) { std::swap(z.central[0], z.central[1]); }},
         LayoutRow{"unicodePath", false, [](kxtest::RawZip& z) { z.central[1].extra = std::string("\x75\x70\x01\x00\x01", 5); }},
-        LayoutRow{"raggedExtra", false, [](kxtest::RawZip& z) { z.central[1].extra = "ab"; }}),
+        LayoutRow{"raggedExtra", false, [](kxtest::RawZip& z) { z.central[1].extra = "ab"; }},
+        // local header and central record disagree: libzip may judge the directory by that
+        LayoutRow{"localName", false, [](kxtest::RawZip& z) { z.central[1].name = "ZWEI.txt"; }},
+        LayoutRow{"localNameLength", false, [](kxtest::RawZip& z) { z.central[1].name = "zwei.txt~"; }},
+        LayoutRow{"localMethod", false, [](kxtest::RawZip& z) { z.central[1].method = 8; }},
+        LayoutRow{"localSize", false, [](kxtest::RawZip& z) { z.central[1].size = 99; z.central[1].sizeOverride = true; }},
+        // an end record inside an entry's data, where libzip's search for the end record looks too
+        LayoutRow{"endRecordInData", false,
+                  [](kxtest::RawZip& z) { z.Add(kxtest::FileEntry("vier.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'))); }}),
     [](const auto& info) { return info.param.what; });
+
+// Found by fuzzing: an empty end record inside the third entry's data, and
+// local headers naming the entries in capitals. libzip takes the embedded
+// record (the other directory does not match its local headers) and sees no
+// entry; the delete must see the archive the same way and leave it alone.
+TEST(FastDelete, ReadsAnArchiveWithTwoEndRecordsAsLibzipDoes) {
+  TempDir dir;
+  const fs::path archive = dir / "a.zip";
+  // __FILE__ is this file's path as the compiler got it: absolute, or relative to the build folder.
+  const fs::path here = (fs::path(KX_BIN_DIR).parent_path() / __FILE__).parent_path();
+  fs::copy_file(here / "fixtures" / "fast_delete" / "embedded-end.zip", archive);
+  const std::string before = ReadFile(archive);
+  ASSERT_EQ(LibzipNames(archive, 0).size(), 0u);
+  EXPECT_FALSE(CopiesRanges(archive));
+  EXPECT_EQ(Delete(archive, "drei.txt"), kx::rc::NoFiles);
+  EXPECT_EQ(ReadFile(archive), before);
+}
 
 // The copy sees each name as zip_stat does: UTF-8 with or without the flag,
 // overlong forms included, code page 437 otherwise; so a request matches the
