@@ -86,7 +86,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   buildStatusBar();
   ConnectEngineEvents(KxZip1);
 
-  connect(ListView1, &EntryListView::clicked, this, &ArchiveWindow::archivlistcount);
+  connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);
   resize(TwipsToPixelsX(kDesignedWidthTwips), TwipsToPixelsY(kDesignedHeightTwips));
 }
