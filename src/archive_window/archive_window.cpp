@@ -311,7 +311,11 @@ void ArchiveWindow::Form_Load() {
   });
   int mode = 3;
   err([&] {
-    mode = static_cast<int>(ToLong(GetSetting(kAppName, kStartup, "Ansicht Archiv", "3").toStdString()));
+    const long stored = ToLong(GetSetting(kAppName, kStartup, "Ansicht Archiv", "3").toStdString());
+    // The list knows three views; another number is a bad value like any
+    // other, and the report view stays.
+    if (stored < 1 || stored > 3) Raise(err::InvalidPropertyValue);
+    mode = static_cast<int>(stored);
     ListView1->setViewMode(mode);
   });
   err([&] {
