@@ -116,8 +116,11 @@ EntryOutcome CommandLineMode(const QStringList& args) {
   Result code = extract ? RunBlocking([&] { return KxQUnZip(a, d, f, o); })
                         : RunBlocking([&] { return KxQZip(a, f, o); });
   if (code == rc::Ok) return {false, exitcode::Success};
+  // A named file that is no archive is the caller's mistake, whoever finds
+  // it. Decided first: the result text resets the code it is given.
+  const int status = code == rc::UnknownArchiveType ? exitcode::BadCommandLine : exitcode::EngineFailure;
   ShowMessage(QString::fromStdString(EngineResultText(code)), kTitle, symbol::Error);
-  return {false, exitcode::EngineFailure};
+  return {false, status};
 }
 
 }  // namespace

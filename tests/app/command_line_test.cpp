@@ -61,12 +61,19 @@ TEST_F(CommandLine, WrongOrMissingSwitchesAreRejected) {
 
 TEST_F(CommandLine, AFileThatIsNoArchiveCannotBeOpened) {
   kxtest::WriteFile(path("brief.txt"), "kein Archiv");
-  const RunResult r = kravix({path("brief.txt").string()});
+  RunResult r = kravix({path("brief.txt").string()});
   EXPECT_EQ(r.exitCode, 2);
   std::string upper = path("brief.txt").string();
   for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_NE(r.output.find("Kann die Datei " + upper + " nicht öffnen."), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Kravix - Kommandozeile..."), std::string::npos);
+
+  // The same status when the engine finds out, extracting from or adding to it.
+  for (const char* sw : {"/unzip", "/zip"}) {
+    r = kravix({"brief.txt", sw, sw == std::string("/zip") ? "brief.txt" : path("out").string()});
+    EXPECT_EQ(r.exitCode, 2) << sw;
+    EXPECT_NE(r.output.find("Unbekannter Archivtyp."), std::string::npos) << r.output;
+  }
 }
 
 TEST_F(CommandLine, UnzipExtractsAndNeverOverwritesWithoutO) {
