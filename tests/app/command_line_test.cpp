@@ -114,6 +114,32 @@ TEST_F(CommandLine, ZipCreatesAnArchiveThePeersAccept) {
   EXPECT_NE(test.output.find("zwei.txt"), std::string::npos);
 }
 
+// After /zip, each argument not starting with "-" is one file or pattern (the
+// shell has already expanded *.txt); the others hold options.
+TEST_F(CommandLine, ZipTakesEveryArgumentAsOneFileAndTheDashedOnesAsOptions) {
+  kxtest::WriteFile(path("mit blank.txt"), "b");
+  kxtest::WriteFile(path("eins.txt"), std::string(3000, 'e'));
+  kxtest::WriteFile(path("sub/zwei.txt"), "z");
+  const struct {
+    std::vector<std::string> args;
+    std::string listing;
+  } rows[] = {
+      {{"/zip", "mit blank.txt"}, "mit blank.txt\n"},
+      {{"/zip", "eins.txt", "mit blank.txt", "-ex"}, "eins.txt\nmit blank.txt\n"},
+      {{"/zip", "-r -p", "sub", "eins.txt"}, "sub/\nsub/zwei.txt\neins.txt\n"},
+      {{"/zip", "*.txt"}, "eins.txt\nmit blank.txt\n"},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    const std::string archive = "neu" + std::to_string(++n) + ".zip";
+    std::vector<std::string> line = row.args;
+    line.insert(line.begin(), archive);
+    const RunResult r = kravix(line);
+    EXPECT_EQ(r.exitCode, 0) << archive << ": " << r.output;
+    EXPECT_EQ(kxtest::Run({"unzip", "-Z1", path(archive).string()}).output, row.listing) << archive;
+  }
+}
+
 TEST_F(CommandLine, EntpackenWithoutADisplayTakesTheCancelAndWritesNothing) {
   makeArchive();
   const RunResult r = kravix({"\"" + path("a.zip").string() + "\"", "/entpacken"});
