@@ -1,9 +1,14 @@
 // The real file dialog behind the seam, as the user sees it: which filters it
-// offers and which files each one shows.
+// offers, which files each one shows, and in which language it speaks.
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QFontDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QListView>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -71,6 +76,26 @@ TEST(FileDialog, EachFilterShowsItsFilesInEitherLetterCase) {
       }
     });
   }
+}
+
+TEST(FileDialog, QtsOwnTextsAreGerman) {
+  WithOpenDialog("Zip Archiv (*.ZIP)|*.ZIP", QDir::tempPath(), [](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.findChild<QLabel*>("lookInLabel")->text(), "Suchen in:");
+    EXPECT_EQ(dialog.findChild<QLabel*>("fileNameLabel")->text(), "Datei&name:");
+    EXPECT_EQ(dialog.findChild<QLabel*>("fileTypeLabel")->text(), "Dateien des Typs:");
+    EXPECT_EQ(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text(), "Abbrechen");
+  });
+  QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Yes | QDialogButtonBox::No);
+  EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "Abbrechen");
+  EXPECT_EQ(buttons.button(QDialogButtonBox::Yes)->text(), "&Ja");
+  EXPECT_EQ(buttons.button(QDialogButtonBox::No)->text(), "&Nein");
+  // The colour and font pickers, by the first words they show.
+  auto firstLabel = [](const QDialog& d) {
+    const auto labels = d.findChildren<QLabel*>();
+    return labels.isEmpty() ? QString() : labels.first()->text();
+  };
+  EXPECT_EQ(firstLabel(QColorDialog()), "Grundfar&ben");
+  EXPECT_EQ(firstLabel(QFontDialog()), "&Schriftart");
 }
 
 }  // namespace
