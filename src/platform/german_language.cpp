@@ -2,11 +2,16 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace kx {
 
 void UseGermanForQt() {
+  // QMimeType::comment() and Qt's dialogs follow the default locale. Numbers
+  // the program formats itself ask QLocale::system() instead, so they keep
+  // the user's own separators.
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   QCoreApplication* app = QCoreApplication::instance();
   const QString name = QStringLiteral("qtbase_de");
   if (!app || app->findChild<QTranslator*>(name)) return;
