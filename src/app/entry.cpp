@@ -41,6 +41,24 @@ QString WordsFrom(const QStringList& args, int n) {
   return n < args.size() ? args.mid(n).join(' ') : QString();
 }
 
+// The arguments after "/zip": each one that does not begin with "-" is one
+// file or pattern (the shell may have expanded *.txt into many), joined into
+// the engine's file specification with blanks, a name with a blank in double
+// quotes; the others are options, one argument may hold several ("-r -p").
+void SplitZipArguments(const QStringList& args, QString& files, QString& options) {
+  QStringList names, switches;
+  for (const QString& word : args) {
+    if (word.startsWith('-'))
+      switches << word;
+    else if (word.contains(' ') || word.contains('\t'))
+      names << QChar('"') + word + QChar('"');
+    else
+      names << word;
+  }
+  files = names.join(' ');
+  options = switches.join(' ');
+}
+
 // Runs a quick engine function on a worker thread while the window keeps
 // painting and its animation plays; returns when the engine is done.
 Result RunBlocking(std::function<Result()> call) {
@@ -99,8 +117,7 @@ EntryOutcome CommandLineMode(const QStringList& args) {
   } else if (switchWord == "/zip") {
     extract = false;
     archive = Word(args, 0);
-    files = Word(args, 2);
-    options = WordsFrom(args, 3);
+    SplitZipArguments(args.mid(2), files, options);
   } else {
     ShowMessage("Falscher Parameter angegeben.\r\nSiehe 'Kommandozeilen Parameter' in Hilfedatei.", kTitle,
                 symbol::Error);
@@ -116,8 +133,11 @@ EntryOutcome CommandLineMode(const QStringList& args) {
   Result code = extract ? RunBlocking([&] { return KxQUnZip(a, d, f, o); })
                         : RunBlocking([&] { return KxQZip(a, f, o); });
   if (code == rc::Ok) return {false, exitcode::Success};
+  // A named file that is no archive is the caller's mistake, whoever finds
+  // it. Decided first: the result text resets the code it is given.
+  const int status = code == rc::UnknownArchiveType ? exitcode::BadCommandLine : exitcode::EngineFailure;
   ShowMessage(QString::fromStdString(EngineResultText(code)), kTitle, symbol::Error);
-  return {false, exitcode::EngineFailure};
+  return {false, status};
 }
 
 }  // namespace
@@ -143,6 +163,9 @@ QString UsageText() {
       "  kravix ARCHIV /entpacken             Archiv in ein zu wählendes Verzeichnis entpacken\n"
       "  kravix ARCHIV /unzip ZIEL [OPTIONEN] Archiv nach ZIEL entpacken\n"
       "  kravix ARCHIV /zip DATEIEN [OPTIONEN] ZIP-Archiv erstellen oder ergänzen\n"
+      "\n"
+      "Nach /zip ist jedes Argument, das nicht mit \"-\" beginnt, eine Datei oder ein\n"
+      "Muster (auch mit Leerzeichen im Namen); die Argumente mit \"-\" sind Optionen.\n"
       "\n"
       "Optionen:\n"
       "%1"

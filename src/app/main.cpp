@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/entry.h"
+#include "platform/german_language.h"
 #include "platform/headless.h"
 #include "platform/icon_theme.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kravix");
   QApplication::setOrganizationName("Kravix");
+  kx::UseGermanForQt();
   kx::UseIconTheme();
 
   QStringList args = QApplication::arguments();

@@ -86,7 +86,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   buildStatusBar();
   ConnectEngineEvents(KxZip1);
 
-  connect(ListView1, &EntryListView::clicked, this, &ArchiveWindow::archivlistcount);
+  connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);
   resize(TwipsToPixelsX(kDesignedWidthTwips), TwipsToPixelsY(kDesignedHeightTwips));
 }
@@ -311,7 +311,11 @@ void ArchiveWindow::Form_Load() {
   });
   int mode = 3;
   err([&] {
-    mode = static_cast<int>(ToLong(GetSetting(kAppName, kStartup, "Ansicht Archiv", "3").toStdString()));
+    const long stored = ToLong(GetSetting(kAppName, kStartup, "Ansicht Archiv", "3").toStdString());
+    // The list knows three views; another number is a bad value like any
+    // other, and the report view stays.
+    if (stored < 1 || stored > 3) Raise(err::InvalidPropertyValue);
+    mode = static_cast<int>(stored);
     ListView1->setViewMode(mode);
   });
   err([&] {

@@ -1,6 +1,7 @@
 #include "archive_window/entry_list_view.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMouseEvent>
@@ -91,6 +92,7 @@ EntryListView::EntryListView(QWidget* parent) : QWidget(parent) {
     connect(view, &QAbstractItemView::doubleClicked, this, &EntryListView::activated);
   }
   connect(report_->horizontalHeader(), &QHeaderView::sectionClicked, this, &EntryListView::columnClicked);
+  connect(selection_, &QItemSelectionModel::selectionChanged, this, &EntryListView::selectionChanged);
   setViewMode(3);
 }
 

@@ -56,6 +56,7 @@ class EntryListView : public QWidget {
 
  signals:
   void clicked();
+  void selectionChanged();       // marks changed, in any view, by any means
   void activated();              // double click or Enter on a row
   void columnClicked(int column);
   void contextMenuWanted(const QPoint& globalPos);

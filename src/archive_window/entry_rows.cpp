@@ -11,8 +11,10 @@
 namespace kx {
 namespace {
 
+// Sizes take the separators of the user's own locale (German when it is C),
+// not the program-wide German default that names file types.
 QLocale NumberLocale() {
-  QLocale locale;
+  QLocale locale = QLocale::system();
   if (locale.language() == QLocale::C) locale = QLocale(QLocale::German, QLocale::Germany);
   locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
   return locale;

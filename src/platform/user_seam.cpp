@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "platform/file_filters.h"
 #include "platform/headless.h"
 
 namespace kx {
@@ -94,14 +95,28 @@ QString QtUser::chooseFolder(QWidget* owner, const QString& prompt) {
   return dialog.selectedFiles().first();
 }
 
+namespace {
+
+QString ChooseFile(QWidget* owner, const QString& caption, const QString& filter, const QString& folder,
+                   QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(owner, caption, folder);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  ApplyWindowsFilter(dialog, filter);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
 QString QtUser::chooseOpenFile(QWidget* owner, const QString& caption, const QString& filter,
                                const QString& folder) {
-  return QFileDialog::getOpenFileName(owner, caption, folder, filter);
+  return ChooseFile(owner, caption, filter, folder, QFileDialog::AcceptOpen);
 }
 
 QString QtUser::chooseSaveFile(QWidget* owner, const QString& caption, const QString& filter,
                                const QString& folder) {
-  return QFileDialog::getSaveFileName(owner, caption, folder, filter);
+  return ChooseFile(owner, caption, filter, folder, QFileDialog::AcceptSave);
 }
 
 std::optional<QColor> QtUser::chooseColor(QWidget* owner, const QColor& initial) {

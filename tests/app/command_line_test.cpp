@@ -61,12 +61,19 @@ TEST_F(CommandLine, WrongOrMissingSwitchesAreRejected) {
 
 TEST_F(CommandLine, AFileThatIsNoArchiveCannotBeOpened) {
   kxtest::WriteFile(path("brief.txt"), "kein Archiv");
-  const RunResult r = kravix({path("brief.txt").string()});
+  RunResult r = kravix({path("brief.txt").string()});
   EXPECT_EQ(r.exitCode, 2);
   std::string upper = path("brief.txt").string();
   for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_NE(r.output.find("Kann die Datei " + upper + " nicht öffnen."), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Kravix - Kommandozeile..."), std::string::npos);
+
+  // The same status when the engine finds out, extracting from or adding to it.
+  for (const char* sw : {"/unzip", "/zip"}) {
+    r = kravix({"brief.txt", sw, sw == std::string("/zip") ? "brief.txt" : path("out").string()});
+    EXPECT_EQ(r.exitCode, 2) << sw;
+    EXPECT_NE(r.output.find("Unbekannter Archivtyp."), std::string::npos) << r.output;
+  }
 }
 
 TEST_F(CommandLine, UnzipExtractsAndNeverOverwritesWithoutO) {
@@ -105,6 +112,32 @@ TEST_F(CommandLine, ZipCreatesAnArchiveThePeersAccept) {
   EXPECT_EQ(test.exitCode, 0) << test.output;
   EXPECT_NE(test.output.find("eins.txt"), std::string::npos);
   EXPECT_NE(test.output.find("zwei.txt"), std::string::npos);
+}
+
+// After /zip, each argument not starting with "-" is one file or pattern (the
+// shell has already expanded *.txt); the others hold options.
+TEST_F(CommandLine, ZipTakesEveryArgumentAsOneFileAndTheDashedOnesAsOptions) {
+  kxtest::WriteFile(path("mit blank.txt"), "b");
+  kxtest::WriteFile(path("eins.txt"), std::string(3000, 'e'));
+  kxtest::WriteFile(path("sub/zwei.txt"), "z");
+  const struct {
+    std::vector<std::string> args;
+    std::string listing;
+  } rows[] = {
+      {{"/zip", "mit blank.txt"}, "mit blank.txt\n"},
+      {{"/zip", "eins.txt", "mit blank.txt", "-ex"}, "eins.txt\nmit blank.txt\n"},
+      {{"/zip", "-r -p", "sub", "eins.txt"}, "sub/\nsub/zwei.txt\neins.txt\n"},
+      {{"/zip", "*.txt"}, "eins.txt\nmit blank.txt\n"},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    const std::string archive = "neu" + std::to_string(++n) + ".zip";
+    std::vector<std::string> line = row.args;
+    line.insert(line.begin(), archive);
+    const RunResult r = kravix(line);
+    EXPECT_EQ(r.exitCode, 0) << archive << ": " << r.output;
+    EXPECT_EQ(kxtest::Run({"unzip", "-Z1", path(archive).string()}).output, row.listing) << archive;
+  }
 }
 
 TEST_F(CommandLine, EntpackenWithoutADisplayTakesTheCancelAndWritesNothing) {

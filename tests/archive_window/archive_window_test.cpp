@@ -125,6 +125,21 @@ TEST_F(ArchiveWindowTest, AStoredNonNumberIsReportedAndLoadingGoesOn) {
   EXPECT_EQ(ProgramState().TargetFolder, "/srv/ziel");
 }
 
+TEST_F(ArchiveWindowTest, AStoredViewModeOutOfRangeIsReportedAndTheReportViewTakesItsPlace) {
+  for (const char* stored : {"5", "0", "-1"}) {
+    Store("Ansicht Archiv", stored);
+    kxtest::ScriptedUserScope scope;
+    scope->answerMessage(0);
+    ArchiveWindow w;
+    w.mnuicon_Click(1);
+    w.Form_Load();
+    ASSERT_EQ(scope->asked.size(), 1u) << stored;
+    EXPECT_EQ(scope->asked[0].text, "ERROR 380\r\n (Unzulässiger Eigenschaftswert)") << stored;
+    EXPECT_EQ(w.ListView1->viewMode(), 3) << stored;
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(w.command(QString("mnuicon(%1)").arg(i))->isChecked(), i == 3) << stored;
+  }
+}
+
 TEST_F(ArchiveWindowTest, ViewerSettingsAreWrittenAtLoadOnlyWhereTheRulesSay) {
   Store("Schnellansicht Installiert", "-1");
   Store("Externer Viewer", "/opt/betrachter");

@@ -73,6 +73,10 @@ TEST_F(EntryRows, FileTypesComeFromTheKeyStoreOrTheExtension) {
   EXPECT_EQ(MakeEntryRow(Entry("docs.v1/readme.txt"), types).type, "V1/README.TXT Datei")
       << "the first dot of the whole name starts the extension";
   EXPECT_EQ(MakeEntryRow(Entry("Makefile"), types).type, "Datei");
+  // The system's MIME names, in German whatever the locale (the tests run in C).
+  for (const auto& [name, type] : {std::pair{"bild.png", "PNG-Bild"}, {"kopf.h", "C-Header"},
+                                   {"liesmich.txt", "Einfaches Textdokument"}})
+    EXPECT_EQ(MakeEntryRow(Entry(name), types).type, QString::fromUtf8(type)) << name;
   const EntryRow folder = MakeEntryRow(Entry("docs.v1/", 0, attr::Folder), types);
   EXPECT_EQ(folder.type, "Ordner");
   EXPECT_EQ(folder.attribute, "Verzeichnis");

@@ -1,6 +1,9 @@
 // The listing of real archives made by the peers, in the archive window.
 #include <QAction>
 #include <QLabel>
+#include <QListView>
+#include <QTableView>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +144,38 @@ TEST_F(Listing, WindowStateAfterAZipListing) {
   EXPECT_TRUE(window_->statusPanel(3)->isHidden());
   EXPECT_FALSE(enabled("mnuaextrakt"));
   EXPECT_FALSE(enabled("button:extrakt"));
+}
+
+// Status panel 3 counts the marked rows whatever changed the marks: keys,
+// a click on empty space, in any of the views.
+TEST_F(Listing, TheMarkedCountFollowsEveryChangeOfTheSelection) {
+  window_->resize(900, 700);
+  list(mixedArchive());
+  QTableView* report = window_->ListView1->reportView();
+  QListView* icons = window_->ListView1->iconView();
+  auto click = [](QAbstractItemView* v, QPoint at, Qt::KeyboardModifiers keys = {}) {
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, keys, at);
+  };
+  auto rowCentre = [](QAbstractItemView* v, int row) { return v->visualRect(v->model()->index(row, 0)).center(); };
+  const std::pair<std::function<void()>, QString> steps[] = {
+      {[&] { QTest::keyClick(report, Qt::Key_A, Qt::ControlModifier); }, "11"},
+      {[&] { click(report, {5, report->viewport()->height() - 5}); }, "0"},
+      {[&] { click(report, rowCentre(report, 0)); }, "1"},
+      {[&] { QTest::keyClick(report, Qt::Key_Down, Qt::ShiftModifier); }, "2"},
+      {[&] { QTest::keyClick(report, Qt::Key_Down, Qt::ShiftModifier); }, "3"},
+      {[&] { QTest::keyClick(report, Qt::Key_Up, Qt::ShiftModifier); }, "2"},
+      {[&] { window_->mnuicon_Click(2); QTest::keyClick(icons, Qt::Key_A, Qt::ControlModifier); }, "11"},
+      {[&] {
+         QTest::qWaitFor([&] { return icons->visualRect(icons->model()->index(4, 0)).isValid(); });  // laid out
+         click(icons, rowCentre(icons, 4), Qt::ControlModifier);
+       },
+       "10"},
+  };
+  for (std::size_t n = 0; n < std::size(steps); ++n) {
+    steps[n].first();
+    EXPECT_EQ(window_->statusPanel(3)->text(), steps[n].second) << "step " << n;
+    EXPECT_EQ(window_->ListView1->selectedCount(), steps[n].second.toInt()) << "step " << n;
+  }
 }
 
 TEST_F(Listing, AnEmptyArchiveHasNoEntriesState) {

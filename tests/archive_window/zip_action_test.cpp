@@ -27,7 +27,7 @@ TEST_F(ZipAction, SendsEveryOptionRunsTheActionAndForgetsThePassword) {
   const std::string archive = makeArchive();
   ProgramWideState& s = ProgramState();
   s.CurrentArchive = QString::fromStdString(archive);
-  s.Password = "  geheim  ";
+  s.Password = "  geheim\t ";
   s.TargetFolder = "/srv/ziel";
   s.Options = {4, true, false, 0, true, false, 2, 1, 2};
   KxZip engine;
@@ -37,6 +37,7 @@ TEST_F(ZipAction, SendsEveryOptionRunsTheActionAndForgetsThePassword) {
   zip(engine, "  b.txt \"mit blank.txt\"  ", action::Delete);
 
   EXPECT_EQ(engine.FileSpec, "b.txt \"mit blank.txt\"") << "trimmed at the ends only";
+  EXPECT_EQ(passwordDuringAction, "geheim\t") << "blanks trimmed, nothing else";
   EXPECT_EQ(engine.ZipFile, archive);
   EXPECT_EQ(engine.CompressionLevel, 4);
   EXPECT_TRUE(engine.MultiVolume);
@@ -69,6 +70,25 @@ TEST_F(ZipAction, WritesTheHeldCommentBackOnlyWhenThereIsOne) {
   zip(engine, "a.txt", action::Delete);
   EXPECT_NE(kxtest::Run({"unzip", "-z", archive}).output.find("Notiz zum Archiv"), std::string::npos)
       << "an empty held comment writes nothing";
+}
+
+// DOS archives often end their comment in CR LF; the held comment is the
+// stored one, so an action that changes nothing must not rewrite the file.
+TEST_F(ZipAction, AHeldCommentEndingInCrLfLeavesTheArchiveUntouched) {
+  const std::string archive = makeArchive();
+  for (const char* comment : {"Notiz\r\n", "Zeile 1\r\nZeile 2\r\n\r\n"}) {
+    ASSERT_EQ(kxtest::Run({"python3", "-c",
+                           "import sys, zipfile\n"
+                           "with zipfile.ZipFile(sys.argv[1], 'a') as z: z.comment = sys.argv[2].encode()",
+                           archive, comment}).exitCode, 0);
+    const std::string before = kxtest::ReadFile(archive);
+    ProgramWideState& s = ProgramState();
+    s.CurrentArchive = QString::fromStdString(archive);
+    s.PendingComment = QString::fromUtf8(comment);
+    KxZip engine;
+    zip(engine, "*.*", action::Test);
+    EXPECT_EQ(kxtest::ReadFile(archive), before) << "rewritten for " << comment;
+  }
 }
 
 TEST_F(ZipAction, AnEmptyPasswordLeavesTheEnginesAlone) {

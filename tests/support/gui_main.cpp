@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/german_language.h"
 #include "platform/icon_theme.h"
 #include "support/test_support.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
+  kx::UseGermanForQt();  // as the program does
   kx::UseIconTheme();
   return RUN_ALL_TESTS();
 }
