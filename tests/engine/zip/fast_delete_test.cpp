@@ -373,9 +373,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FastDelete, ReadsAnArchiveWithTwoEndRecordsAsLibzipDoes) {
   TempDir dir;
   const fs::path archive = dir / "a.zip";
-  // __FILE__ is this file's path as the compiler got it: absolute, or relative to the build folder.
-  const fs::path here = (fs::path(KX_BIN_DIR).parent_path() / __FILE__).parent_path();
-  fs::copy_file(here / "fixtures" / "fast_delete" / "embedded-end.zip", archive);
+  fs::copy_file(fs::path(KX_FIXTURE_DIR) / "fast_delete" / "embedded-end.zip", archive);
   const std::string before = ReadFile(archive);
   ASSERT_EQ(LibzipNames(archive, 0).size(), 0u);
   EXPECT_FALSE(CopiesRanges(archive));
