@@ -1,5 +1,6 @@
 #include "engine/io/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -22,6 +23,13 @@ int ReadExactAt(int fd, void* out, std::size_t n, std::uint64_t offset) {
 ssize_t ReadSome(int fd, void* out, std::size_t n) {
   for (;;) {
     const ssize_t got = ::read(fd, out, n);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+ssize_t ReadSomeAt(int fd, void* out, std::size_t n, std::uint64_t offset) {
+  for (;;) {
+    const ssize_t got = ::pread(fd, out, n, static_cast<off_t>(offset));
     if (got >= 0 || errno != EINTR) return got;
   }
 }
@@ -49,6 +57,37 @@ int WriteAll(int fd, const void* data, std::size_t n) {
     if (w == 0) return ENOSPC;
     p += w;
     n -= static_cast<std::size_t>(w);
+  }
+  return 0;
+}
+
+int CopyRange(int in, std::uint64_t from, int out, std::uint64_t to, std::uint64_t n,
+              std::vector<std::uint8_t>& buffer, bool& kernelCopies) {
+  while (n > 0 && kernelCopies) {
+    loff_t inPos = static_cast<loff_t>(from), outPos = static_cast<loff_t>(to);
+    const ssize_t c = ::copy_file_range(in, &inPos, out, &outPos, n, 0);
+    if (c < 0 && errno == EINTR) continue;
+    if (c < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+      kernelCopies = false;
+      break;
+    }
+    if (c < 0) return errno;
+    if (c == 0) return EIO;
+    from += static_cast<std::uint64_t>(c);
+    to += static_cast<std::uint64_t>(c);
+    n -= static_cast<std::uint64_t>(c);
+  }
+  constexpr std::size_t kBufferSize = 1u << 20;
+  if (n > 0 && buffer.size() < kBufferSize) buffer.resize(kBufferSize);
+  while (n > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size()));
+    const ssize_t r = ReadSomeAt(in, buffer.data(), want, from);
+    if (r < 0) return errno;
+    if (r == 0) return EIO;
+    if (const int err = WriteExactAt(out, buffer.data(), static_cast<std::size_t>(r), to)) return err;
+    from += static_cast<std::uint64_t>(r);
+    to += static_cast<std::uint64_t>(r);
+    n -= static_cast<std::uint64_t>(r);
   }
   return 0;
 }

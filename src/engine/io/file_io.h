@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
+#include <vector>
 
 namespace kx {
 
@@ -16,8 +17,19 @@ int ReadExactAt(int fd, void* out, std::size_t n, std::uint64_t offset);
 // with errno set.
 ssize_t ReadSome(int fd, void* out, std::size_t n);
 
+// Reads up to n bytes at offset: the count (0 at the end), or -1 with errno set.
+ssize_t ReadSomeAt(int fd, void* out, std::size_t n, std::uint64_t offset);
+
 // Writes all n bytes at offset, or at the file position.
 int WriteExactAt(int fd, const void* data, std::size_t n, std::uint64_t offset);
 int WriteAll(int fd, const void* data, std::size_t n);
+
+// Copies n bytes from `in` at `from` to `out` at `to`: in the kernel
+// (copy_file_range, which may share blocks) while the two files allow it,
+// else through `buffer` (grown as needed). kernelCopies is cleared once the
+// kernel refuses these two files, so later calls go straight to the buffer.
+// EIO when `in` ends before n bytes.
+int CopyRange(int in, std::uint64_t from, int out, std::uint64_t to, std::uint64_t n,
+              std::vector<std::uint8_t>& buffer, bool& kernelCopies);
 
 }  // namespace kx

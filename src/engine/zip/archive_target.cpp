@@ -108,19 +108,13 @@ zip_int64_t ArchiveTarget::Read(void* data, zip_uint64_t len) {
   const bool buffered = readPos_ >= readBufferStart_ && readPos_ < readBufferStart_ + readBufferLength_;
   if (!buffered) {
     if (want >= kBufferSize) {
-      ssize_t n;
-      do {
-        n = ::pread(readFd_, data, want, static_cast<off_t>(readPos_));
-      } while (n < 0 && errno == EINTR);
+      const ssize_t n = ReadSomeAt(readFd_, data, want, readPos_);
       if (n < 0) return Fail(ZIP_ER_READ, errno);
       readPos_ += static_cast<std::uint64_t>(n);
       return n;
     }
     if (readBuffer_.empty()) readBuffer_.resize(kBufferSize);
-    ssize_t n;
-    do {
-      n = ::pread(readFd_, readBuffer_.data(), readBuffer_.size(), static_cast<off_t>(readPos_));
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = ReadSomeAt(readFd_, readBuffer_.data(), readBuffer_.size(), readPos_);
     if (n < 0) return Fail(ZIP_ER_READ, errno);
     readBufferLength_ = static_cast<std::size_t>(n);
     readBufferStart_ = readPos_;
@@ -162,29 +156,10 @@ zip_int64_t ArchiveTarget::BeginWriteCloning(zip_uint64_t keep) {
   // writing them through libzip.
   if (volumeSize_ != 0 || readFd_ < 0 || keep > readSize_) return Fail(ZIP_ER_OPNOTSUPP, 0);
   if (BeginWrite() != 0) return -1;
-  const int out = pieces_[0].fd;
-  loff_t inPos = 0, outPos = 0;
-  while (static_cast<zip_uint64_t>(inPos) < keep) {
-    const ssize_t n = ::copy_file_range(readFd_, &inPos, out, &outPos, keep - static_cast<zip_uint64_t>(inPos), 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return CopyFront(keep, static_cast<std::uint64_t>(inPos));
-  }
-  writePos_ = writeEnd_ = keep;
-  return 0;
-}
-
-zip_int64_t ArchiveTarget::CopyFront(std::uint64_t keep, std::uint64_t from) {
-  // Fallback where the kernel cannot copy between these files.
-  std::vector<std::uint8_t> buf(1 << 20);
-  for (std::uint64_t at = from; at < keep;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), keep - at));
-    const ssize_t n = ::pread(readFd_, buf.data(), want, static_cast<off_t>(at));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return Fail(ZIP_ER_READ, n < 0 ? errno : EIO);
-    if (const int err = WriteExactAt(pieces_[0].fd, buf.data(), static_cast<std::size_t>(n), at))
-      return Fail(ZIP_ER_WRITE, err);
-    at += static_cast<std::uint64_t>(n);
-  }
+  std::vector<std::uint8_t> buffer;
+  bool kernelCopies = true;
+  if (const int err = CopyRange(readFd_, 0, pieces_[0].fd, 0, keep, buffer, kernelCopies))
+    return Fail(err == EIO ? ZIP_ER_READ : ZIP_ER_WRITE, err);
   writePos_ = writeEnd_ = keep;
   return 0;
 }

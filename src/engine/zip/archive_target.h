@@ -63,7 +63,6 @@ class ArchiveTarget final : public ZipSourceBase {
   zip_int64_t Read(void* data, zip_uint64_t len);
   zip_int64_t BeginWrite();
   zip_int64_t BeginWriteCloning(zip_uint64_t keep);
-  zip_int64_t CopyFront(std::uint64_t keep, std::uint64_t from);
   zip_int64_t Write(const void* data, zip_uint64_t len);
   zip_int64_t Flush();
   zip_int64_t WriteThrough(std::uint64_t pos, const void* data, zip_uint64_t len);

@@ -38,72 +38,21 @@
 #include "engine/io/byte_source.h"
 #include "engine/io/cp437.h"
 #include "engine/io/replace_file.h"
+#include "engine/zip/zip_format.h"
 
 namespace kx {
+
+using namespace zipfmt;
+
 namespace {
 
-constexpr std::size_t kLocalFixed = 30;
-constexpr std::size_t kLocalFlagsAt = 6;
-constexpr std::size_t kLocalMethodAt = 8;
-constexpr std::size_t kLocalTimeAt = 10;
-constexpr std::size_t kLocalDateAt = 12;
-constexpr std::size_t kLocalCrcAt = 14;
-constexpr std::size_t kLocalPackedAt = 18;
-constexpr std::size_t kLocalSizeAt = 22;
-constexpr std::size_t kLocalNameLenAt = 26;
-constexpr std::size_t kLocalExtraLenAt = 28;
-
-constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
-constexpr std::size_t kDescriptorSmall = 12;  // without signature, u32 sizes
-constexpr std::size_t kDescriptorLarge = 24;  // with signature, u64 sizes
-
-constexpr std::size_t kCdFixed = 46;
-constexpr std::size_t kCdFlagsAt = 8;
-constexpr std::size_t kCdMethodAt = 10;
-constexpr std::size_t kCdTimeAt = 12;
-constexpr std::size_t kCdDateAt = 14;
-constexpr std::size_t kCdPackedAt = 20;
-constexpr std::size_t kCdSizeAt = 24;
-constexpr std::size_t kCdNameLenAt = 28;
-constexpr std::size_t kCdExtraLenAt = 30;
-constexpr std::size_t kCdCommentLenAt = 32;
-constexpr std::size_t kCdLocalOffsetAt = 42;
-
-constexpr std::size_t kEndFixed = 22;
-constexpr std::size_t kMaxComment = 0xffff;
-constexpr std::size_t kEndDiskAt = 4;
-constexpr std::size_t kEndDirDiskAt = 6;
-constexpr std::size_t kEndHereAt = 8;
-constexpr std::size_t kEndCountAt = 10;
-
-constexpr std::size_t kLocatorSize = 20;
-constexpr std::size_t kLocatorDiskAt = 4;
-constexpr std::size_t kLocatorRecordAt = 8;
-constexpr std::size_t kLocatorDisksAt = 16;
-constexpr std::size_t kZip64EndFixed = 56;
-constexpr std::size_t kZip64SizeAt = 4;
-constexpr std::size_t kZip64DiskAt = 16;
-constexpr std::size_t kZip64DirDiskAt = 20;
-constexpr std::size_t kZip64HereAt = 24;
-constexpr std::size_t kZip64CountAt = 32;
-constexpr std::size_t kZip64Lead = 12;  // the size field counts from here
-constexpr std::uint16_t kZip64Version = 45;
-
-constexpr std::uint16_t kExtraZip64 = 0x0001;
-constexpr std::uint16_t kExtraUnicodePath = 0x7075;
-constexpr std::uint16_t kFlagDescriptor = 0x0008;
-constexpr std::uint16_t kFlagUtf8 = 0x0800;
-constexpr std::uint16_t kFlagMaskedHeaders = 0x2000;
 // The flags that change how an entry's bytes are laid out or read:
 // encrypted, data descriptor, strong encryption.
-constexpr std::uint16_t kLayoutFlags = 0x0001 | kFlagDescriptor | 0x0040;
-constexpr std::uint32_t kSaturated32 = 0xffffffff;
-constexpr std::uint16_t kSaturated16 = 0xffff;
+constexpr std::uint16_t kLayoutFlags = flag::kEncrypted | flag::kDescriptor | flag::kStrongEncryption;
 
 // The kernel copies in pieces of this size; progress and the cancel switch
 // are looked at between them.
 constexpr std::uint64_t kPiece = 8u << 20;
-constexpr std::size_t kBufferSize = 1u << 20;
 constexpr std::uint64_t kPage = 4096;
 
 void Put16(std::string& s, std::uint16_t v) {
@@ -160,17 +109,17 @@ class WindowReader {
 // central record's checksum and sizes.
 bool DescriptorFits(WindowReader& reader, std::uint64_t at, std::uint64_t length, std::uint32_t crc,
                     std::uint64_t packedSize, std::uint64_t size) {
-  if (length != kDescriptorSmall && length != kDescriptorSmall + 4 && length != kDescriptorLarge - 4 &&
-      length != kDescriptorLarge)
+  if (length != descriptor::kSmall && length != descriptor::kSmall + 4 && length != descriptor::kLarge - 4 &&
+      length != descriptor::kLarge)
     return false;
-  std::uint8_t d[kDescriptorLarge];
+  std::uint8_t d[descriptor::kLarge];
   if (!reader.Read(at, d, static_cast<std::size_t>(length))) return false;
   const std::uint8_t* p = d;
   if (length % 8 == 0) {  // 16 and 24 bytes: with signature
-    if (Le32(p) != kDescriptorSignature) return false;
+    if (Le32(p) != zipsig::kDescriptor) return false;
     p += 4;
   }
-  const bool wide = length >= kDescriptorLarge - 4;
+  const bool wide = length >= descriptor::kLarge - 4;
   const std::uint64_t storedPacked = wide ? Le64(p + 4) : Le32(p + 4);
   const std::uint64_t storedSize = wide ? Le64(p + 12) : Le32(p + 8);
   return Le32(p) == crc && storedPacked == packedSize && storedSize == size;
@@ -193,16 +142,16 @@ bool SameBytesAt(WindowReader& reader, std::uint64_t at, const std::uint8_t* wan
 // both sizes, the size first). false when a saturated size has no value.
 bool LocalSizes(WindowReader& reader, const std::uint8_t* h, std::uint64_t extraAt, std::uint64_t& packed,
                 std::uint64_t& size) {
-  packed = Le32(h + kLocalPackedAt);
-  size = Le32(h + kLocalSizeAt);
+  packed = Le32(h + local::kPackedAt);
+  size = Le32(h + local::kSizeAt);
   if (packed != kSaturated32 && size != kSaturated32) return true;
-  for (std::uint64_t at = extraAt, end = extraAt + Le16(h + kLocalExtraLenAt); end - at >= 4;) {
+  for (std::uint64_t at = extraAt, end = extraAt + Le16(h + local::kExtraLengthAt); end - at >= 4;) {
     std::uint8_t field[4];
     if (!reader.Read(at, field, sizeof field)) return false;
     const std::uint16_t len = Le16(field + 2);
     at += sizeof field;
     if (end - at < len) return false;
-    if (Le16(field) == kExtraZip64) {
+    if (Le16(field) == extra::kZip64) {
       std::uint8_t wide[16];
       if (len < sizeof wide || !reader.Read(at, wide, sizeof wide)) return false;
       if (size == kSaturated32) size = Le64(wide);
@@ -222,18 +171,18 @@ bool LocalSizes(WindowReader& reader, const std::uint8_t* h, std::uint64_t extra
 // another end record to choose from.
 bool LocalMatchesCentral(WindowReader& reader, std::uint64_t localAt, const std::uint8_t* h, const std::uint8_t* r,
                          std::uint32_t crc, std::uint64_t packedSize, std::uint64_t size) {
-  const std::uint16_t flags = Le16(h + kLocalFlagsAt);
-  if (Le16(h + kLocalMethodAt) != Le16(r + kCdMethodAt) ||
-      (flags & kLayoutFlags) != (Le16(r + kCdFlagsAt) & kLayoutFlags) ||
-      Le16(h + kLocalTimeAt) != Le16(r + kCdTimeAt) || Le16(h + kLocalDateAt) != Le16(r + kCdDateAt))
+  const std::uint16_t flags = Le16(h + local::kFlagsAt);
+  if (Le16(h + local::kMethodAt) != Le16(r + central::kMethodAt) ||
+      (flags & kLayoutFlags) != (Le16(r + central::kFlagsAt) & kLayoutFlags) ||
+      Le16(h + local::kTimeAt) != Le16(r + central::kTimeAt) || Le16(h + local::kDateAt) != Le16(r + central::kDateAt))
     return false;
-  const std::size_t nameLen = Le16(h + kLocalNameLenAt);
-  if (nameLen != Le16(r + kCdNameLenAt) || !SameBytesAt(reader, localAt + kLocalFixed, r + kCdFixed, nameLen))
+  const std::size_t nameLen = Le16(h + local::kNameLengthAt);
+  if (nameLen != Le16(r + central::kNameLengthAt) || !SameBytesAt(reader, localAt + local::kFixedSize, r + central::kFixedSize, nameLen))
     return false;
-  if (flags & kFlagDescriptor) return true;  // checked against the descriptor instead
+  if (flags & flag::kDescriptor) return true;  // checked against the descriptor instead
   std::uint64_t localPacked = 0, localSize = 0;
-  return LocalSizes(reader, h, localAt + kLocalFixed + nameLen, localPacked, localSize) &&
-         Le32(h + kLocalCrcAt) == crc && localPacked == packedSize && localSize == size;
+  return LocalSizes(reader, h, localAt + local::kFixedSize + nameLen, localPacked, localSize) &&
+         Le32(h + local::kCrcAt) == crc && localPacked == packedSize && localSize == size;
 }
 
 // libzip's test for UTF-8 when it guesses an encoding: lead and continuation
@@ -289,7 +238,6 @@ struct Temporary {
   std::string path;
 };
 
-
 // Appends byte ranges of the archive to the new file. Adjoining ranges are
 // gathered into one copy of up to kPiece bytes.
 class RangeCopier {
@@ -332,34 +280,9 @@ class RangeCopier {
   }
 
   int Copy(std::uint64_t from, std::uint64_t to, std::uint64_t n) {
-    while (n > 0 && kernelCopies_) {
-      loff_t inPos = static_cast<loff_t>(from), outPos = static_cast<loff_t>(to);
-      const ssize_t c = ::copy_file_range(in_, &inPos, out_, &outPos, n, 0);
-      if (c < 0 && errno == EINTR) continue;
-      if (c < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
-        kernelCopies_ = false;  // these two files cannot be copied in the kernel
-        break;
-      }
-      if (c < 0) return errno;
-      if (c == 0) return EIO;  // the archive is shorter than its directory says
-      from += static_cast<std::uint64_t>(c);
-      to += static_cast<std::uint64_t>(c);
-      n -= static_cast<std::uint64_t>(c);
-    }
-    if (n > 0 && buffer_.empty()) buffer_.resize(kBufferSize);
-    while (n > 0) {
-      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer_.size()));
-      const ssize_t r = ::pread(in_, buffer_.data(), want, static_cast<off_t>(from));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) return errno;
-      if (r == 0) return EIO;
-      if (const int err = WriteExactAt(out_, buffer_.data(), static_cast<std::size_t>(r), to)) return err;
-      from += static_cast<std::uint64_t>(r);
-      to += static_cast<std::uint64_t>(r);
-      n -= static_cast<std::uint64_t>(r);
-    }
-    return 0;
+    return CopyRange(in_, from, out_, to, n, buffer_, kernelCopies_);
   }
+
 
   int in_;
   int out_;
@@ -368,7 +291,7 @@ class RangeCopier {
   std::uint64_t writebackFrom_ = 0;
   std::uint64_t pendingFrom_ = 0;
   std::uint64_t pendingLength_ = 0;
-  std::vector<char> buffer_;
+  std::vector<std::uint8_t> buffer_;
 };
 
 }  // namespace
@@ -405,26 +328,26 @@ bool FastDelete::Open() {
 // archive, nothing after the comment; tailStart_ receives where they begin,
 // which is where the directory must end.
 bool FastDelete::CheckTail(std::uint64_t endAt, std::size_t commentLength) {
-  std::uint8_t end[kEndFixed];
+  std::uint8_t end[eocd::kFixedSize];
   if (!ReadAt(endAt, end, sizeof end)) return false;
-  if (endAt + kEndFixed + commentLength != fileSize_) return false;
-  if (Le16(end + kEndDiskAt) != 0 || Le16(end + kEndDirDiskAt) != 0) return false;
-  if (Le16(end + kEndHereAt) != Le16(end + kEndCountAt)) return false;
+  if (endAt + eocd::kFixedSize + commentLength != fileSize_) return false;
+  if (Le16(end + eocd::kDiskAt) != 0 || Le16(end + eocd::kDirDiskAt) != 0) return false;
+  if (Le16(end + eocd::kHereAt) != Le16(end + eocd::kCountAt)) return false;
   tailStart_ = endAt;
-  std::uint8_t locator[kLocatorSize];
-  if (endAt < kLocatorSize || !ReadAt(endAt - kLocatorSize, locator, sizeof locator) ||
+  std::uint8_t locator[locator::kSize];
+  if (endAt < locator::kSize || !ReadAt(endAt - locator::kSize, locator, sizeof locator) ||
       Le32(locator) != zipsig::kZip64Locator)
     return true;
-  const std::uint64_t recordAt = Le64(locator + kLocatorRecordAt);
-  const std::uint64_t locatorAt = endAt - kLocatorSize;
-  if (Le32(locator + kLocatorDiskAt) != 0 || Le32(locator + kLocatorDisksAt) > 1) return false;
-  std::uint8_t z64[kZip64EndFixed];
-  if (recordAt > locatorAt || locatorAt - recordAt < kZip64EndFixed || !ReadAt(recordAt, z64, sizeof z64))
+  const std::uint64_t recordAt = Le64(locator + locator::kRecordAt);
+  const std::uint64_t locatorAt = endAt - locator::kSize;
+  if (Le32(locator + locator::kDiskAt) != 0 || Le32(locator + locator::kDisksAt) > 1) return false;
+  std::uint8_t z64[zip64eocd::kFixedSize];
+  if (recordAt > locatorAt || locatorAt - recordAt < zip64eocd::kFixedSize || !ReadAt(recordAt, z64, sizeof z64))
     return false;
-  if (Le32(z64) != zipsig::kZip64EndRecord || Le64(z64 + kZip64SizeAt) != locatorAt - recordAt - kZip64Lead)
+  if (Le32(z64) != zipsig::kZip64EndRecord || Le64(z64 + zip64eocd::kSizeAt) != locatorAt - recordAt - zip64eocd::kLead)
     return false;
-  if (Le32(z64 + kZip64DiskAt) != 0 || Le32(z64 + kZip64DirDiskAt) != 0) return false;
-  if (Le64(z64 + kZip64HereAt) != Le64(z64 + kZip64CountAt)) return false;
+  if (Le32(z64 + zip64eocd::kDiskAt) != 0 || Le32(z64 + zip64eocd::kDirDiskAt) != 0) return false;
+  if (Le64(z64 + zip64eocd::kHereAt) != Le64(z64 + zip64eocd::kCountAt)) return false;
   tailStart_ = recordAt;
   return true;
 }
@@ -436,12 +359,12 @@ bool FastDelete::CheckTail(std::uint64_t endAt, std::size_t commentLength) {
 // stretch (in an entry's data, in the comment) could make libzip see other
 // entries, so such archives are left to libzip.
 bool FastDelete::OnlyEndRecord(std::uint64_t endAt) const {
-  constexpr std::uint64_t kSearched = kEndFixed + kMaxComment;
-  const std::uint64_t from = fileSize_ < kSearched + kLocatorSize ? 0 : fileSize_ - kSearched;
+  constexpr std::uint64_t kSearched = eocd::kFixedSize + eocd::kMaxComment;
+  const std::uint64_t from = fileSize_ < kSearched + locator::kSize ? 0 : fileSize_ - kSearched;
   std::string tail(static_cast<std::size_t>(fileSize_ - from), '\0');
   if (!ReadAt(from, tail.data(), tail.size())) return false;
   constexpr std::string_view kSignature("PK\x05\x06", 4);
-  for (std::size_t at = tail.find(kSignature); at != std::string::npos && at + kEndFixed <= tail.size();
+  for (std::size_t at = tail.find(kSignature); at != std::string::npos && at + eocd::kFixedSize <= tail.size();
        at = tail.find(kSignature, at + 1)) {
     if (from + at != endAt) return false;
   }
@@ -455,36 +378,36 @@ bool FastDelete::TakeRecords(const std::vector<CdRecord>& records) {
   entries_.reserve(records.size());
   std::size_t pos = 0;
   for (const CdRecord& rec : records) {
-    if (directory_.size() - pos < kCdFixed || Le32(Bytes(directory_, pos)) != zipsig::kCentralHeader) return false;
+    if (directory_.size() - pos < central::kFixedSize || Le32(Bytes(directory_, pos)) != zipsig::kCentralHeader) return false;
     const std::uint8_t* r = Bytes(directory_, pos);
-    const std::size_t nameLen = Le16(r + kCdNameLenAt);
-    const std::size_t extraLen = Le16(r + kCdExtraLenAt);
-    const std::size_t total = kCdFixed + nameLen + extraLen + Le16(r + kCdCommentLenAt);
+    const std::size_t nameLen = Le16(r + central::kNameLengthAt);
+    const std::size_t extraLen = Le16(r + central::kExtraLengthAt);
+    const std::size_t total = central::kFixedSize + nameLen + extraLen + Le16(r + central::kCommentLengthAt);
     if (directory_.size() - pos < total) return false;
-    if (rec.diskStart != 0 || (rec.flags & kFlagMaskedHeaders)) return false;
+    if (rec.diskStart != 0 || (rec.flags & flag::kMaskedHeaders)) return false;
 
     Entry e;
-    if (!NameAsLibzipGivesIt(rec.rawName, rec.flags & kFlagUtf8, e.name)) return false;
+    if (!NameAsLibzipGivesIt(rec.rawName, rec.flags & flag::kUtf8, e.name)) return false;
     e.localOffset = rec.localOffset;
     e.packedSize = rec.packedSize;
     e.size = rec.size;
     e.crc = rec.crc;
     e.recordAt = pos;
     e.recordLength = total;
-    e.wideOffset = Le32(r + kCdLocalOffsetAt) == kSaturated32;
-    e.offsetFieldAt = pos + kCdLocalOffsetAt;
+    e.wideOffset = Le32(r + central::kLocalOffsetAt) == kSaturated32;
+    e.offsetFieldAt = pos + central::kLocalOffsetAt;
     // The Zip64 field holds, in order, the saturated size, packed size and offset.
     const std::size_t wideOffsetAt =
-        (Le32(r + kCdSizeAt) == kSaturated32 ? 8 : 0) + (Le32(r + kCdPackedAt) == kSaturated32 ? 8 : 0);
+        (Le32(r + central::kSizeAt) == kSaturated32 ? 8 : 0) + (Le32(r + central::kPackedAt) == kSaturated32 ? 8 : 0);
     bool sawZip64 = false;
-    for (std::size_t at = kCdFixed + nameLen, extraEnd = at + extraLen; at < extraEnd;) {
+    for (std::size_t at = central::kFixedSize + nameLen, extraEnd = at + extraLen; at < extraEnd;) {
       if (extraEnd - at < 4) return false;  // a ragged tail: libzip judges those
       const std::uint16_t id = Le16(r + at);
       const std::size_t len = Le16(r + at + 2);
       at += 4;
       if (extraEnd - at < len) return false;
-      if (id == kExtraUnicodePath) return false;  // libzip may report the name in it
-      if (id == kExtraZip64) {
+      if (id == extra::kUnicodePath) return false;  // libzip may report the name in it
+      if (id == extra::kZip64) {
         if (sawZip64) return false;
         sawZip64 = true;
         if (e.wideOffset) {
@@ -511,18 +434,18 @@ bool FastDelete::CheckLayout() {
   WindowReader reader(src);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
-    std::uint8_t h[kLocalFixed];
+    std::uint8_t h[local::kFixedSize];
     if (!reader.Read(e.localOffset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
     if (!LocalMatchesCentral(reader, e.localOffset, h, Bytes(directory_, e.recordAt), e.crc, e.packedSize, e.size))
       return false;
-    const std::uint64_t dataAt = e.localOffset + kLocalFixed + Le16(h + kLocalNameLenAt) + Le16(h + kLocalExtraLenAt);
+    const std::uint64_t dataAt = e.localOffset + local::kFixedSize + Le16(h + local::kNameLengthAt) + Le16(h + local::kExtraLengthAt);
     if (dataAt > fileSize_ || e.packedSize > fileSize_ - dataAt) return false;
     const std::uint64_t dataEnd = dataAt + e.packedSize;
     // The next entry (or the directory) must start right after this one:
     // no gap, no overlap, no entry out of order.
     const std::uint64_t next = SpanEnd(i);
     if (next < dataEnd) return false;
-    if (Le16(h + kLocalFlagsAt) & kFlagDescriptor) {
+    if (Le16(h + local::kFlagsAt) & flag::kDescriptor) {
       if (!DescriptorFits(reader, dataEnd, next - dataEnd, e.crc, e.packedSize, e.size)) return false;
     } else if (next != dataEnd) {
       return false;
@@ -605,9 +528,9 @@ std::string FastDelete::EndRecords(std::uint64_t entries, std::uint64_t director
   if (wide) {
     const std::uint64_t recordAt = directoryAt + directorySize;
     Put32(out, zipsig::kZip64EndRecord);
-    Put64(out, kZip64EndFixed - kZip64Lead);
-    Put16(out, kZip64Version);
-    Put16(out, kZip64Version);
+    Put64(out, zip64eocd::kFixedSize - zip64eocd::kLead);
+    Put16(out, zip64eocd::kVersion);
+    Put16(out, zip64eocd::kVersion);
     Put32(out, 0);
     Put32(out, 0);
     Put64(out, entries);

@@ -33,6 +33,8 @@ namespace local {
 inline constexpr std::size_t kFixedSize = 30;
 inline constexpr std::size_t kFlagsAt = 6;
 inline constexpr std::size_t kMethodAt = 8;
+inline constexpr std::size_t kTimeAt = 10;
+inline constexpr std::size_t kDateAt = 12;
 inline constexpr std::size_t kCrcAt = 14;
 inline constexpr std::size_t kPackedAt = 18;
 inline constexpr std::size_t kSizeAt = 22;
