@@ -33,13 +33,16 @@ void KxZip::SetAction(std::int16_t code) {
   lastResult_ = EngineEnabled ? runAction(code) : rc::NoAction;
   action_ = action::None;
   const bool told = std::find(told_.begin(), told_.end(), lastResult_) != told_.end();
-  if (lastResult_ != rc::Ok && !told && Progress) {
-    ProgressEvent event;
-    event.Operation = code;
-    event.MsgType = lastResult_;
-    event.ZipFile = ZipFile;
-    Progress(event);
-  }
+  if (lastResult_ != rc::Ok && !told) tell(code, lastResult_);
+}
+
+void KxZip::tell(std::int16_t operation, Result result) {
+  if (!Progress) return;
+  ProgressEvent event;
+  event.Operation = operation;
+  event.MsgType = result;
+  event.ZipFile = ZipFile;
+  Progress(event);
 }
 
 void KxZip::Report(ProgressEvent& event) {
@@ -72,6 +75,8 @@ void KxZip::SetZipComment(const std::string& comment) {
   if (lastResult_ == rc::Ok) {
     comment_ = comment;
     directory_.comment = comment;
+  } else {
+    tell(action::None, lastResult_);
   }
 }
 

@@ -100,7 +100,8 @@ class KxZip {
   Result LastResult() const { return lastResult_; }
 
   // The archive comment: valid after action 1. Setting it writes it to
-  // ZipFile at once, unless it equals the stored comment.
+  // ZipFile at once, unless it equals the stored comment; a failed write
+  // reaches Progress (Operation 0, MsgType the code) and LastResult.
   const std::string& ZipComment() const { return comment_; }
   void SetZipComment(const std::string& comment);
 
@@ -125,6 +126,8 @@ class KxZip {
 
  private:
   Result runAction(std::int16_t code);
+  // The end event of a failed action or comment write.
+  void tell(std::int16_t operation, Result result);
 
   std::int16_t action_ = 0;
   Result lastResult_ = rc::Ok;

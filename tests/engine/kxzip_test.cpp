@@ -97,6 +97,17 @@ TEST(KxZipControl, CommentWritesThroughAndGettersOutsideTheDirectoryAreEmpty) {
   EXPECT_EQ(zip.EntryDate(), "");
   zip.SetEntryIndex(-1);
   EXPECT_EQ(zip.Entry(), nullptr);
+
+  // A write that fails is told through Progress, and the held comment stays.
+  std::vector<kx::ProgressEvent> events;
+  zip.Progress = [&](kx::ProgressEvent& e) { events.push_back(e); };
+  fs::remove(dir / "a.zip");
+  zip.SetZipComment("verloren");
+  EXPECT_EQ(zip.LastResult(), kx::rc::FileNotFound);
+  EXPECT_EQ(zip.ZipComment(), "Grüße aus Köln");
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].MsgType, kx::rc::FileNotFound);
+  EXPECT_EQ(events[0].ZipFile, (dir / "a.zip").string());
 }
 
 }  // namespace
