@@ -1,0 +1,2 @@
+#include "engine/kxzip.h"
+#include "ui/progress_window.h"

@@ -1,0 +1,1 @@
+#include "archive_window/archive_window.h"
