@@ -32,13 +32,13 @@ int Usage() {
 
 // Runs the action; questions are declined, so nothing waits for a user.
 int Run(kx::KxZip& zip, std::int16_t action, const char* what) {
-  kx::Result firstEvent = kx::rc::Ok;
+  std::int16_t firstEvent = 0;
   zip.Progress = [&](kx::ProgressEvent& e) {
-    if (e.MsgType != 0 && firstEvent == kx::rc::Ok) firstEvent = e.MsgType;
+    if (e.MsgType != 0 && firstEvent == 0) firstEvent = e.MsgType;
   };
   zip.Prompt = [](kx::PromptEvent& e) { e.Reply = kx::reply::No; };
   zip.SetAction(action);
-  const kx::Result r = zip.LastResult() != kx::rc::Ok ? zip.LastResult() : firstEvent;
+  const std::int16_t r = zip.LastResult() != kx::rc::Ok ? zip.LastResult() : firstEvent;
   if (r != kx::rc::Ok) {
     std::fprintf(stderr, "kx_bench_tool %s: result %d\n", what, r);
     return 1;
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   if (command == "comment" && argc == 4) {
     // The comment change alone, as the settings dialog makes it: no listing.
     KxHandle handle = 0;
-    kx::Result r = KxZipOpen(zip.ZipFile, 0, handle);
+    std::int16_t r = KxZipOpen(zip.ZipFile, 0, handle);
     if (r == kx::rc::Ok) r = KxZipNewComment(handle, argv[3]);
     KxZipClose(handle);
     if (r != kx::rc::Ok) std::fprintf(stderr, "kx_bench_tool comment: result %d\n", r);

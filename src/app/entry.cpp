@@ -61,7 +61,7 @@ void SplitZipArguments(const QStringList& args, QString& files, QString& options
 
 // Runs a quick engine function on a worker thread while the window keeps
 // painting and its animation plays; returns when the engine is done.
-Result RunBlocking(std::function<Result()> call) {
+std::int16_t RunBlocking(std::function<std::int16_t()> call) {
   auto done = std::async(std::launch::async, std::move(call));
   while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 15);
@@ -130,7 +130,7 @@ EntryOutcome CommandLineMode(const QStringList& args) {
 
   const std::string a = archive.toStdString(), d = folder.toStdString(), f = files.toStdString(),
                     o = options.toStdString();
-  Result code = extract ? RunBlocking([&] { return KxQUnZip(a, d, f, o); })
+  std::int16_t code = extract ? RunBlocking([&] { return KxQUnZip(a, d, f, o); })
                         : RunBlocking([&] { return KxQZip(a, f, o); });
   if (code == rc::Ok) return {false, exitcode::Success};
   // A named file that is no archive is the caller's mistake, whoever finds

@@ -40,14 +40,14 @@ void KxZip::tell(std::int16_t operation, Result result) {
   if (!Progress) return;
   ProgressEvent event;
   event.Operation = operation;
-  event.MsgType = result;
+  event.MsgType = Code(result);
   event.ZipFile = ZipFile;
   Progress(event);
 }
 
 void KxZip::Report(ProgressEvent& event) {
   // Noted before the handler runs: it may clear MsgType once it has shown the error.
-  if (event.MsgType != rc::Ok) told_.push_back(event.MsgType);
+  if (event.MsgType != rc::Ok) told_.push_back(ResultOf(event.MsgType));
   if (Progress) Progress(event);
 }
 

@@ -97,7 +97,7 @@ class KxZip {
   // unless an event during the action already told that code.
   void SetAction(std::int16_t code);
   std::int16_t Action() const { return action_; }
-  Result LastResult() const { return lastResult_; }
+  std::int16_t LastResult() const { return Code(lastResult_); }
 
   // The archive comment: valid after action 1. Setting it writes it to
   // ZipFile at once, unless it equals the stored comment; a failed write

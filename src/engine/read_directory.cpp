@@ -1,5 +1,5 @@
 // Action 1: the directory of any archive kind the engine knows. The kind is
-// decided by content (KxIdentifyFile); ZIP archives and split sets go through
+// decided by content (IdentifyArchive); ZIP archives and split sets go through
 // ZipArchiveReader, the DOS kinds through their own small header readers.
 // Listing does not refuse hostile archives: it shows what is stored, and the
 // safety checks run when entries are tested or extracted. ZIP listing reads
@@ -25,14 +25,14 @@ Result ReadZipDirectory(KxZip& zip, ArchiveDirectory& out) {
   return r;
 }
 
-Result ReadDosDirectory(const std::string& path, std::int16_t archiveKind, ArchiveDirectory& out) {
+Result ReadDosDirectory(const std::string& path, ArchiveKind archiveKind, ArchiveDirectory& out) {
   FileSource src(path);
   if (!src.ok()) return rc::FileNotFound;
   switch (archiveKind) {
-    case kind::Lha: return ReadLhaDirectory(src, out);
-    case kind::Arj: return ReadArjDirectory(src, out);
-    case kind::Zoo: return ReadZooDirectory(src, out);
-    case kind::Arc: return ReadArcDirectory(src, out);
+    case ArchiveKind::Lha: return ReadLhaDirectory(src, out);
+    case ArchiveKind::Arj: return ReadArjDirectory(src, out);
+    case ArchiveKind::Zoo: return ReadZooDirectory(src, out);
+    case ArchiveKind::Arc: return ReadArcDirectory(src, out);
     default: return rc::UnknownArchiveType;
   }
 }
@@ -41,14 +41,14 @@ Result ReadDosDirectory(const std::string& path, std::int16_t archiveKind, Archi
 
 Result ReadDirectory(KxZip& zip, ArchiveDirectory& out) {
   out = ArchiveDirectory{};
-  std::int16_t archiveKind = kind::None;
-  const Result identified = KxIdentifyFile(zip.ZipFile, archiveKind);
-  if (archiveKind == kind::None) return identified;
+  ArchiveKind archiveKind = ArchiveKind::None;
+  const Result identified = IdentifyArchive(zip.ZipFile, archiveKind);
+  if (archiveKind == ArchiveKind::None) return identified;
   switch (archiveKind) {
-    case kind::Zip:
-    case kind::SplitFirst:
-    case kind::SplitLater:
-    case kind::Spanned:
+    case ArchiveKind::Zip:
+    case ArchiveKind::SplitFirst:
+    case ArchiveKind::SplitLater:
+    case ArchiveKind::Spanned:
       return ReadZipDirectory(zip, out);
     default:
       return ReadDosDirectory(zip.ZipFile, archiveKind, out);

@@ -1,5 +1,5 @@
 #pragma once
-// Action 1: the directory of any archive kind KxIdentifyFile knows (ZIP,
+// Action 1: the directory of any archive kind IdentifyArchive knows (ZIP,
 // split sets, LHA, ARJ, ZOO, ARC). Calling thread; reads its options from
 // the KxZip it is given, reports through its callbacks, returns a result code.
 #include "engine/entry.h"

@@ -1,10 +1,13 @@
 #include "engine/result_codes.h"
 
 #include <cerrno>
+#include <ostream>
 
 #include <zip.h>
 
 namespace kx {
+
+std::ostream& operator<<(std::ostream& out, Result r) { return out << Code(r); }
 
 Result ResultFromErrno(int err, Result otherwise) {
   switch (err) {

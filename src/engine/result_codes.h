@@ -3,38 +3,76 @@
 // engine's own failures, a few positive codes for system failures. The text a
 // user reads for each code belongs to the windows, not to the engine.
 #include <cstdint>
+#include <iosfwd>
 
 namespace kx {
 
-using Result = std::int16_t;
+// Inside the engine a result is a Result; the 16-bit code is what crosses
+// the boundary (KxZip's events and LastResult, the Kx... functions).
+enum class Result : std::int16_t {
+  Ok = 0,
+  UnknownArchiveType = -1,
+  ArchiveError = -2,
+  UnknownMethod = -3,
+  Cancelled = -4,
+  NoFiles = -7,
+  PartiallyDone = -8,
+  BadSwitch = -9,
+  DiskFull = -10,
+  ReadPastEnd = -11,
+  BadOffset = -12,
+  Overflow = -18,
+  NoAction = -19,
+  ConflictingSwitches = -20,
+  TooManyFiles = -21,
+  BadDate = -22,
+  BadFileMode = -23,
+  WrongPassword = -24,
+  CrcError = -25,
+  NotWithMultiVolume = -26,
+  FileNotFound = 102,
+  PathNotFound = 103,
+  AccessDenied = 105,
+  InvalidHandle = 106,
+  OutOfMemory = 108,
+};
 
+// The members under a short name, as the code reads them: rc::Ok.
 namespace rc {
-inline constexpr Result Ok = 0;
-inline constexpr Result UnknownArchiveType = -1;
-inline constexpr Result ArchiveError = -2;
-inline constexpr Result UnknownMethod = -3;
-inline constexpr Result Cancelled = -4;
-inline constexpr Result NoFiles = -7;
-inline constexpr Result PartiallyDone = -8;
-inline constexpr Result BadSwitch = -9;
-inline constexpr Result DiskFull = -10;
-inline constexpr Result ReadPastEnd = -11;
-inline constexpr Result BadOffset = -12;
-inline constexpr Result Overflow = -18;
-inline constexpr Result NoAction = -19;
-inline constexpr Result ConflictingSwitches = -20;
-inline constexpr Result TooManyFiles = -21;
-inline constexpr Result BadDate = -22;
-inline constexpr Result BadFileMode = -23;
-inline constexpr Result WrongPassword = -24;
-inline constexpr Result CrcError = -25;
-inline constexpr Result NotWithMultiVolume = -26;
-inline constexpr Result FileNotFound = 102;
-inline constexpr Result PathNotFound = 103;
-inline constexpr Result AccessDenied = 105;
-inline constexpr Result InvalidHandle = 106;
-inline constexpr Result OutOfMemory = 108;
+inline constexpr Result Ok = Result::Ok;
+inline constexpr Result UnknownArchiveType = Result::UnknownArchiveType;
+inline constexpr Result ArchiveError = Result::ArchiveError;
+inline constexpr Result UnknownMethod = Result::UnknownMethod;
+inline constexpr Result Cancelled = Result::Cancelled;
+inline constexpr Result NoFiles = Result::NoFiles;
+inline constexpr Result PartiallyDone = Result::PartiallyDone;
+inline constexpr Result BadSwitch = Result::BadSwitch;
+inline constexpr Result DiskFull = Result::DiskFull;
+inline constexpr Result ReadPastEnd = Result::ReadPastEnd;
+inline constexpr Result BadOffset = Result::BadOffset;
+inline constexpr Result Overflow = Result::Overflow;
+inline constexpr Result NoAction = Result::NoAction;
+inline constexpr Result ConflictingSwitches = Result::ConflictingSwitches;
+inline constexpr Result TooManyFiles = Result::TooManyFiles;
+inline constexpr Result BadDate = Result::BadDate;
+inline constexpr Result BadFileMode = Result::BadFileMode;
+inline constexpr Result WrongPassword = Result::WrongPassword;
+inline constexpr Result CrcError = Result::CrcError;
+inline constexpr Result NotWithMultiVolume = Result::NotWithMultiVolume;
+inline constexpr Result FileNotFound = Result::FileNotFound;
+inline constexpr Result PathNotFound = Result::PathNotFound;
+inline constexpr Result AccessDenied = Result::AccessDenied;
+inline constexpr Result InvalidHandle = Result::InvalidHandle;
+inline constexpr Result OutOfMemory = Result::OutOfMemory;
 }  // namespace rc
+
+constexpr std::int16_t Code(Result r) { return static_cast<std::int16_t>(r); }
+constexpr Result ResultOf(std::int16_t code) { return static_cast<Result>(code); }
+// A 16-bit code from the boundary compared with a result.
+constexpr bool operator==(std::int16_t code, Result r) { return code == Code(r); }
+
+// For test output and logs: the code as a number.
+std::ostream& operator<<(std::ostream& out, Result r);
 
 // The one mapping of system and libzip failures to result codes. An errno
 // the table does not know gives `otherwise`; a libzip error without a code

@@ -12,7 +12,7 @@ namespace kx {
 
 Result ReadArjDirectory(const ByteSource& src, ArchiveDirectory& out);
 
-// Content sniffing for KxIdentifyFile: true when the first header is a
+// Content sniffing for IdentifyArchive: true when the first header is a
 // plausible header of this kind (not only a magic number).
 bool LooksLikeArj(const ByteSource& src);
 

@@ -30,7 +30,9 @@ CommentHandle* Lookup(KxHandle handle) {
 
 }  // namespace
 
-kx::Result KxZipOpen(const std::string& archive, std::int32_t /*mode*/, KxHandle& handle) {
+namespace {
+
+kx::Result OpenHandle(const std::string& archive, std::int32_t /*mode*/, KxHandle& handle) {
   handle = 0;
   const std::string target = kx::ResolveArchivePath(archive);
   if (::access(target.c_str(), F_OK) != 0) return kx::rc::FileNotFound;
@@ -50,13 +52,13 @@ kx::Result KxZipOpen(const std::string& archive, std::int32_t /*mode*/, KxHandle
   return kx::rc::Ok;
 }
 
-kx::Result KxZipNewComment(KxHandle handle, const std::string& comment) {
+kx::Result WriteThroughHandle(KxHandle handle, const std::string& comment) {
   CommentHandle* h = Lookup(handle);
   if (!h) return kx::rc::InvalidHandle;
   return kx::WriteArchiveComment(h->archive, comment);
 }
 
-kx::Result KxZipClose(KxHandle& handle) {
+kx::Result CloseHandle(KxHandle& handle) {
   CommentHandle* h = Lookup(handle);
   if (!h) return kx::rc::InvalidHandle;
   {
@@ -67,3 +69,11 @@ kx::Result KxZipClose(KxHandle& handle) {
   handle = 0;
   return kx::rc::Ok;
 }
+
+}  // namespace
+
+std::int16_t KxZipOpen(const std::string& archive, std::int32_t mode, KxHandle& handle) { return kx::Code(OpenHandle(archive, mode, handle)); }
+
+std::int16_t KxZipNewComment(KxHandle handle, const std::string& comment) { return kx::Code(WriteThroughHandle(handle, comment)); }
+
+std::int16_t KxZipClose(KxHandle& handle) { return kx::Code(CloseHandle(handle)); }

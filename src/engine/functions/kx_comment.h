@@ -9,6 +9,6 @@
 #include "engine/result_codes.h"
 
 using KxHandle = std::intptr_t;
-kx::Result KxZipOpen(const std::string& archive, std::int32_t mode, KxHandle& handle);
-kx::Result KxZipNewComment(KxHandle handle, const std::string& comment);
-kx::Result KxZipClose(KxHandle& handle);
+std::int16_t KxZipOpen(const std::string& archive, std::int32_t mode, KxHandle& handle);
+std::int16_t KxZipNewComment(KxHandle handle, const std::string& comment);
+std::int16_t KxZipClose(KxHandle& handle);

@@ -54,44 +54,52 @@ bool IsFirstVolume(const ByteSource& src) {
   return StartsLikeZip(FirstSignature(src)) && !HasOwnEndRecord(src);
 }
 
-std::int16_t SplitKind(const std::string& path, const ByteSource& src) {
+ArchiveKind SplitKind(const std::string& path, const ByteSource& src) {
   const std::string first = SplitSet::FirstVolumeOf(path);
-  if (first.empty()) return kind::None;
-  if (first == path) return IsFirstVolume(src) ? kind::SplitFirst : kind::None;
+  if (first.empty()) return ArchiveKind::None;
+  if (first == path) return IsFirstVolume(src) ? ArchiveKind::SplitFirst : ArchiveKind::None;
   FileSource firstSrc(first);
-  return firstSrc.ok() && IsFirstVolume(firstSrc) ? kind::SplitLater : kind::None;
+  return firstSrc.ok() && IsFirstVolume(firstSrc) ? ArchiveKind::SplitLater : ArchiveKind::None;
 }
 
-std::int16_t KindOf(const std::string& path, const ByteSource& src) {
-  if (const std::int16_t split = SplitKind(path, src); split != kind::None) return split;
+ArchiveKind KindOf(const std::string& path, const ByteSource& src) {
+  if (const ArchiveKind split = SplitKind(path, src); split != ArchiveKind::None) return split;
   const std::uint32_t signature = FirstSignature(src);
-  if (signature == zipsig::kLocalHeader || signature == zipsig::kEndRecord) return kind::Zip;
-  if (StartsLikeZip(signature)) return kind::Spanned;
-  if (LooksLikeLha(src)) return kind::Lha;
-  if (LooksLikeArj(src)) return kind::Arj;
-  if (LooksLikeZoo(src)) return kind::Zoo;
-  if (LooksLikeArc(src)) return kind::Arc;
+  if (signature == zipsig::kLocalHeader || signature == zipsig::kEndRecord) return ArchiveKind::Zip;
+  if (StartsLikeZip(signature)) return ArchiveKind::Spanned;
+  if (LooksLikeLha(src)) return ArchiveKind::Lha;
+  if (LooksLikeArj(src)) return ArchiveKind::Arj;
+  if (LooksLikeZoo(src)) return ArchiveKind::Zoo;
+  if (LooksLikeArc(src)) return ArchiveKind::Arc;
   // Other data in front of a ZIP: only a directory that reads completely counts.
   CentralDirectory cd;
-  if (HasOwnEndRecord(src) && ReadCentralDirectory(src, cd) == rc::Ok) return kind::Zip;
-  return kind::None;
+  if (HasOwnEndRecord(src) && ReadCentralDirectory(src, cd) == rc::Ok) return ArchiveKind::Zip;
+  return ArchiveKind::None;
 }
 
 }  // namespace
-bool IsSplitSetKind(std::int16_t kind) {
-  return kind == kind::SplitFirst || kind == kind::SplitLater || kind == kind::Spanned;
+
+Result IdentifyArchive(const std::string& path, ArchiveKind& kind) {
+  kind = ArchiveKind::None;
+  FileSource src(path);
+  if (!src.ok()) {
+    const int err = src.openError();
+    if (err == ENOENT || err == ENOTDIR || err == EISDIR) return rc::FileNotFound;
+    return ResultFromErrno(err);
+  }
+  kind = KindOf(path, src);
+  return kind == ArchiveKind::None ? rc::UnknownArchiveType : rc::Ok;
+}
+
+bool IsSplitSetKind(ArchiveKind kind) {
+  return kind == ArchiveKind::SplitFirst || kind == ArchiveKind::SplitLater || kind == ArchiveKind::Spanned;
 }
 
 }  // namespace kx
 
-kx::Result KxIdentifyFile(const std::string& path, std::int16_t& kind) {
-  kind = kx::kind::None;
-  kx::FileSource src(path);
-  if (!src.ok()) {
-    const int err = src.openError();
-    if (err == ENOENT || err == ENOTDIR || err == EISDIR) return kx::rc::FileNotFound;
-    return kx::ResultFromErrno(err);
-  }
-  kind = kx::KindOf(path, src);
-  return kind == kx::kind::None ? kx::rc::UnknownArchiveType : kx::rc::Ok;
+std::int16_t KxIdentifyFile(const std::string& path, std::int16_t& kind) {
+  kx::ArchiveKind found = kx::ArchiveKind::None;
+  const kx::Result r = kx::IdentifyArchive(path, found);
+  kind = static_cast<std::int16_t>(found);
+  return kx::Code(r);
 }

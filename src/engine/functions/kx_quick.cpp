@@ -14,7 +14,9 @@ namespace {
 std::atomic<std::int16_t> g_consolePrint{0};
 }
 
-kx::Result KxQZip(const std::string& archive, const std::string& files, const std::string& options) {
+namespace {
+
+kx::Result QuickZip(const std::string& archive, const std::string& files, const std::string& options) {
   kx::KxZip zip;
   zip.ZipFile = archive;
   zip.FileSpec = files;
@@ -24,7 +26,7 @@ kx::Result KxQZip(const std::string& archive, const std::string& files, const st
   return kx::AddFiles(zip);
 }
 
-kx::Result KxQUnZip(const std::string& archive, const std::string& folder, const std::string& files,
+kx::Result QuickUnZip(const std::string& archive, const std::string& folder, const std::string& files,
                     const std::string& options) {
   kx::KxZip zip;
   zip.ZipFile = archive;
@@ -38,6 +40,13 @@ kx::Result KxQUnZip(const std::string& archive, const std::string& folder, const
   kx::ClearCancel();
   return kx::ExtractEntries(zip);
 }
+
+}  // namespace
+
+std::int16_t KxQZip(const std::string& archive, const std::string& files, const std::string& options) { return kx::Code(QuickZip(archive, files, options)); }
+
+std::int16_t KxQUnZip(const std::string& archive, const std::string& folder, const std::string& files,
+                      const std::string& options) { return kx::Code(QuickUnZip(archive, folder, files, options)); }
 
 void KxSetCPrint(std::int16_t mode) { g_consolePrint.store(mode); }
 std::int16_t KxGetCPrint() { return g_consolePrint.load(); }

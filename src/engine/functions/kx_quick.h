@@ -8,9 +8,9 @@
 #include "engine/result_codes.h"
 
 // Creates or updates `archive` from `files` (names or patterns, blank-separated).
-kx::Result KxQZip(const std::string& archive, const std::string& files, const std::string& options);
+std::int16_t KxQZip(const std::string& archive, const std::string& files, const std::string& options);
 // Extracts `files` (default all) of `archive` into `folder`.
-kx::Result KxQUnZip(const std::string& archive, const std::string& folder, const std::string& files,
+std::int16_t KxQUnZip(const std::string& archive, const std::string& folder, const std::string& files,
                     const std::string& options);
 
 // The console-print switch of the quick functions, kept for their callers.

@@ -7,7 +7,9 @@
 
 #include "engine/uu/uucode.h"
 
-kx::Result KxUUEncode(const std::string& source, const std::string& target, std::int32_t /*reserved1*/,
+namespace {
+
+kx::Result Encode(const std::string& source, const std::string& target, std::int32_t /*reserved1*/,
                       std::int32_t /*reserved2*/, std::int32_t& out) {
   out = 0;
   kx::Result r = kx::UuEncodeFile(source, target);
@@ -21,6 +23,13 @@ kx::Result KxUUEncode(const std::string& source, const std::string& target, std:
   return r;
 }
 
-kx::Result KxUUDecode(const std::string& source, const std::string& targetFolder) {
+kx::Result Decode(const std::string& source, const std::string& targetFolder) {
   return kx::UuDecodeFile(source, targetFolder);
 }
+
+}  // namespace
+
+std::int16_t KxUUEncode(const std::string& source, const std::string& target, std::int32_t reserved1,
+                        std::int32_t reserved2, std::int32_t& out) { return kx::Code(Encode(source, target, reserved1, reserved2, out)); }
+
+std::int16_t KxUUDecode(const std::string& source, const std::string& targetFolder) { return kx::Code(Decode(source, targetFolder)); }

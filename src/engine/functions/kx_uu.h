@@ -6,6 +6,6 @@
 #include "engine/result_codes.h"
 
 // Encodes `source` into `target`; `out` receives the size of the file written.
-kx::Result KxUUEncode(const std::string& source, const std::string& target, std::int32_t reserved1,
+std::int16_t KxUUEncode(const std::string& source, const std::string& target, std::int32_t reserved1,
                       std::int32_t reserved2, std::int32_t& out);
-kx::Result KxUUDecode(const std::string& source, const std::string& targetFolder);
+std::int16_t KxUUDecode(const std::string& source, const std::string& targetFolder);

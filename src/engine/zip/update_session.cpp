@@ -33,8 +33,8 @@ Result UpdateSession::Prepare(const std::string& archivePath, bool create, std::
   if (!existed_ && !create) return rc::FileNotFound;
   if (existed_) {
     if (S_ISDIR(st.st_mode)) return rc::AccessDenied;
-    std::int16_t kind = kind::None;
-    KxIdentifyFile(path_, kind);
+    ArchiveKind kind = ArchiveKind::None;
+    IdentifyArchive(path_, kind);
     if (IsSplitSetKind(kind)) return rc::NotWithMultiVolume;
     if (const Result r = RecoverCommentJournal(path_); r != rc::Ok) return r;
   }

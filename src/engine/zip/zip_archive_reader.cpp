@@ -281,7 +281,7 @@ void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result 
   if (problem_.empty() || r == rc::Ok) return;
   ProgressEvent ev;
   ev.Operation = operation;
-  ev.MsgType = r;
+  ev.MsgType = Code(r);
   ev.ZipFile = zip.ZipFile;
   ev.FileName = problem_;
   zip.Report(ev);

@@ -216,9 +216,9 @@ Result WriteArchiveComment(const std::string& archive, const std::string& commen
   if (comment.size() > eocd::kMaxComment) return rc::Overflow;  // refused, never cut
   const std::string target = ResolveArchivePath(archive);
   if (::access(target.c_str(), F_OK) != 0) return rc::FileNotFound;
-  std::int16_t kind = kind::None;
-  KxIdentifyFile(target, kind);
-  if (kind == kind::SplitFirst || kind == kind::SplitLater || kind == kind::Spanned) return rc::NotWithMultiVolume;
+  ArchiveKind kind = ArchiveKind::None;
+  IdentifyArchive(target, kind);
+  if (IsSplitSetKind(kind)) return rc::NotWithMultiVolume;
   if (const Result r = RecoverCommentJournal(target); r != rc::Ok) return r;
   CommentChange change;
   if (const Result r = PlanCommentChange(target, comment, change); r != rc::Ok) return r;

@@ -125,7 +125,7 @@ class ActionProgress {
 
   bool StartEntry(const std::string& name) {
     name_ = name;
-    Emit(0);
+    Emit(rc::Ok);
     lastReport_ = done_;
     return !CancelRequested();
   }
@@ -133,7 +133,7 @@ class ActionProgress {
     done_ += bytes;
     if (done_ - lastReport_ >= kReportEvery) {
       lastReport_ = done_;
-      Emit(0);
+      Emit(rc::Ok);
     }
     return !CancelRequested();
   }
@@ -149,7 +149,7 @@ class ActionProgress {
     if (!zip_.Progress) return;
     ProgressEvent ev;
     ev.Operation = operation_;
-    ev.MsgType = code;
+    ev.MsgType = Code(code);
     ev.Percent = static_cast<std::int16_t>(total_ == 0 ? 100 : std::min<std::uint64_t>(done_ * 100 / total_, 100));
     ev.ZipFile = zip_.ZipFile;
     ev.FileName = name_;
