@@ -61,6 +61,20 @@ struct PromptEvent {
 
 inline constexpr std::int32_t kFloppyVolumeSize = 1457664;
 
+// The option values as the operations read them (KxZip's typed getters);
+// callers set the 16-bit members, whose numbers these are.
+enum class Compression : std::int16_t { Fastest = 1, Fast = 2, Normal = 3, Best = 4 };
+enum class StorePath : std::int16_t { NamesOnly = 0, Full = 1, Relative = 2 };
+enum class ArchiveDate : std::int16_t { Modified = 0, Keep = 1, Newest = 2 };
+enum class ExtractChoice : std::int16_t { All = 0, Freshen = 1, Update = 2 };
+enum class Overwrite : std::int16_t { Ask = 0, Always = 1, Never = 2 };
+
+// The 16-bit number of an option value, for the members below.
+template <typename Option>
+constexpr std::int16_t OptionCode(Option value) {
+  return static_cast<std::int16_t>(value);
+}
+
 class KxZip {
  public:
   KxZip();
@@ -87,6 +101,14 @@ class KxZip {
   std::int16_t ExtractMode = 0;       // 0 all, 1 freshen, 2 update
   std::int16_t OverwriteMode = 0;     // 0 ask, 1 always, 2 never
   std::int32_t VolumeSize = kFloppyVolumeSize;
+
+  // The options above as their enums; a number outside the enum's range
+  // is passed on as it is, and the operations treat it as their default.
+  Compression compression() const { return static_cast<Compression>(CompressionLevel); }
+  StorePath storePaths() const { return static_cast<StorePath>(StorePaths); }
+  ArchiveDate archiveDate() const { return static_cast<ArchiveDate>(ArchiveDateMode); }
+  ExtractChoice extractChoice() const { return static_cast<ExtractChoice>(ExtractMode); }
+  Overwrite overwrite() const { return static_cast<Overwrite>(OverwriteMode); }
 
   std::function<void(ProgressEvent&)> Progress;
   std::function<void(PromptEvent&)> Prompt;

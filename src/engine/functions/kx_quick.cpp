@@ -35,7 +35,7 @@ kx::Result QuickUnZip(const std::string& archive, const std::string& folder, con
   // Without switches a quick extraction is flat and never overwrites: nobody
   // is there to answer a question.
   zip.RestoreFolders = false;
-  zip.OverwriteMode = 2;
+  zip.OverwriteMode = kx::OptionCode(kx::Overwrite::Never);
   if (const kx::Result r = kx::ApplyQuickOptions(options, zip); r != kx::rc::Ok) return r;
   kx::ClearCancel();
   return kx::ExtractEntries(zip);

@@ -78,17 +78,17 @@ Result ApplyQuickOptions(const std::string& options, KxZip& zip) {
     if (word.size() < 2 || word[0] != '-') return rc::BadSwitch;
     const std::string rest = word.substr(1);
     if (rest == "d") zip.RestoreFolders = true;
-    else if (rest == "o") zip.OverwriteMode = 1;
-    else if (rest == "n") zip.ExtractMode = 2;
-    else if (rest == "f") zip.ExtractMode = 1;
+    else if (rest == "o") zip.OverwriteMode = OptionCode(Overwrite::Always);
+    else if (rest == "n") zip.ExtractMode = OptionCode(ExtractChoice::Update);
+    else if (rest == "f") zip.ExtractMode = OptionCode(ExtractChoice::Freshen);
     else if (rest == "r") zip.Recurse = true;
-    else if (rest == "p") zip.StorePaths = 2;
-    else if (rest == "P") zip.StorePaths = 1;
+    else if (rest == "p") zip.StorePaths = OptionCode(StorePath::Relative);
+    else if (rest == "P") zip.StorePaths = OptionCode(StorePath::Full);
     else if (rest == "m") zip.MoveFiles = true;
-    else if (rest == "ex") zip.CompressionLevel = 4;
-    else if (rest == "en") zip.CompressionLevel = 3;
-    else if (rest == "ef") zip.CompressionLevel = 2;
-    else if (rest == "es") zip.CompressionLevel = 1;
+    else if (rest == "ex") zip.CompressionLevel = OptionCode(Compression::Best);
+    else if (rest == "en") zip.CompressionLevel = OptionCode(Compression::Normal);
+    else if (rest == "ef") zip.CompressionLevel = OptionCode(Compression::Fast);
+    else if (rest == "es") zip.CompressionLevel = OptionCode(Compression::Fastest);
     else if (rest[0] == 's' && rest.size() > 1) zip.Password = rest.substr(1);
     else if (rest == "v") {
       zip.MultiVolume = true;

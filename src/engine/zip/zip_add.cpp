@@ -39,12 +39,13 @@ struct Levels {
   int zlib;
 };
 
-// 1 "klein" fastest .. 4 "hoch" best; 3 is deflate's usual default.
-Levels LevelsFor(std::int16_t compressionLevel) {
-  switch (std::clamp<std::int16_t>(compressionLevel, 1, 4)) {
-    case 1: return {1, 1};
-    case 2: return {4, 3};
-    case 3: return {7, 6};
+// Normal is deflate's usual default; a number below Fastest counts as
+// Fastest, anything above Best as Best.
+Levels LevelsFor(Compression compression) {
+  if (compression <= Compression::Fastest) return {1, 1};
+  switch (compression) {
+    case Compression::Fast: return {4, 3};
+    case Compression::Normal: return {7, 6};
     default: return {9, 9};
   }
 }
@@ -100,7 +101,7 @@ std::vector<PlannedEntry> PlanEntries(zip_t* za, const std::vector<SourceItem>& 
 class EntryWriter {
  public:
   EntryWriter(zip_t* za, const KxZip& zip, DeflatePool& pool, UpdateProgress& progress)
-      : za_(za), zip_(zip), pool_(pool), progress_(progress), levels_(LevelsFor(zip.CompressionLevel)) {}
+      : za_(za), zip_(zip), pool_(pool), progress_(progress), levels_(LevelsFor(zip.compression())) {}
 
   // Queues the pool's work first so compression runs while libzip writes.
   void QueueCompression(const std::vector<PlannedEntry>& plan) {
@@ -230,7 +231,7 @@ Result AddFiles(KxZip& zip) {
   // The pool and the progress outlive the session: libzip's sources refer to
   // them until the session has closed or discarded the archive.
   const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-  DeflatePool pool(LevelsFor(zip.CompressionLevel).libdeflate, threads, kPoolMemoryBudget);
+  DeflatePool pool(LevelsFor(zip.compression()).libdeflate, threads, kPoolMemoryBudget);
   UpdateProgress progress(zip, action::Add);
   UpdateSession session;
   const std::uint64_t volumeSize = zip.MultiVolume ? static_cast<std::uint64_t>(zip.VolumeSize) : 0;
@@ -239,7 +240,7 @@ Result AddFiles(KxZip& zip) {
   struct stat before {};
   const bool existed = ::stat(session.path().c_str(), &before) == 0;
   CollectOptions options;
-  options.storePaths = zip.StorePaths;
+  options.storePaths = zip.storePaths();
   options.recurse = zip.Recurse;
   options.longNames = zip.LongNames;
   if (existed) {
@@ -263,8 +264,8 @@ Result AddFiles(KxZip& zip) {
 
   if (zip.MoveFiles) RemoveStoredSources(plan);
   const auto& written = session.target().writtenFiles();
-  if (zip.ArchiveDateMode == 1 && existed) SetArchiveTime(written, before.st_mtime);
-  if (zip.ArchiveDateMode == 2 && newest > 0) SetArchiveTime(written, newest);
+  if (zip.archiveDate() == ArchiveDate::Keep && existed) SetArchiveTime(written, before.st_mtime);
+  if (zip.archiveDate() == ArchiveDate::Newest && newest > 0) SetArchiveTime(written, newest);
   return rc::Ok;
 }
 

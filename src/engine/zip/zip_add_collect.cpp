@@ -31,7 +31,7 @@ fs::path Absolute(const std::string& p) {
 
 bool MatchesEverything(const std::string& pattern) { return pattern == "*" || pattern == "*.*"; }
 
-// Collects into `out`, giving stored names relative to `base` (StorePaths 2),
+// Collects into `out`, giving stored names relative to `base` (StorePath::Relative),
 // absolute without the root (1) or bare names (0).
 class Collector {
  public:
@@ -49,7 +49,7 @@ class Collector {
   }
 
   void AddFolder(const fs::path& absPath, const struct stat& st, const fs::path& base) {
-    if (options_.storePaths == 0) return;  // a bare name has no folder to keep
+    if (options_.storePaths == StorePath::NamesOnly) return;  // a bare name has no folder to keep
     SourceItem item;
     item.path = absPath.string();
     item.storedName = StoredName(absPath, base);
@@ -94,8 +94,8 @@ class Collector {
 
   std::string StoredName(const fs::path& absPath, const fs::path& base) const {
     switch (options_.storePaths) {
-      case 0: return absPath.filename().string();
-      case 1: return absPath.relative_path().generic_string();
+      case StorePath::NamesOnly: return absPath.filename().string();
+      case StorePath::Full: return absPath.relative_path().generic_string();
       default: return absPath.lexically_relative(base).generic_string();
     }
   }

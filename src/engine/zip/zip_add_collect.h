@@ -13,6 +13,7 @@
 
 #include <sys/types.h>
 
+#include "engine/kxzip.h"
 #include "engine/result_codes.h"
 
 namespace kx {
@@ -27,7 +28,7 @@ struct SourceItem {
 };
 
 struct CollectOptions {
-  std::int16_t storePaths = 2;  // 0 names only, 1 full paths without the root, 2 relative paths
+  StorePath storePaths = StorePath::Relative;  // full paths are kept without the root
   bool recurse = true;          // patterns also match in subfolders
   bool longNames = true;        // false: DOS 8.3 names
   // A file never to add (the archive itself), by device and inode; 0 for none.

@@ -372,8 +372,8 @@ class EntryRunner {
 
     // Freshening never makes folders: a missing folder holds no file to freshen.
     int err = 0;
-    DirFd parent = OpenFolderBelow(root_.get(), folders, zip_.ExtractMode != 1, err);
-    if (!parent.ok()) return zip_.ExtractMode == 1 && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
+    DirFd parent = OpenFolderBelow(root_.get(), folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
+    if (!parent.ok()) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
     const std::time_t when = EntryTime(reader_.handle(), e);
     bool replace = false;
     if (const Result r = Decide(parent.get(), leaf, shownPath, when, replace); r != rc::Ok) return r;
@@ -389,7 +389,7 @@ class EntryRunner {
   }
 
   Result MakeFolder(const ZipEntryRecord& e) {
-    if (zip_.ExtractMode == 1) return rc::Ok;
+    if (zip_.extractChoice() == ExtractChoice::Freshen) return rc::Ok;
     int err = 0;
     DirFd dir = OpenFolderBelow(root_.get(), PathComponents(e.clean.path), true, err);
     if (!dir.ok()) return BlockedOrFailed(err);
@@ -405,15 +405,15 @@ class EntryRunner {
     struct stat st {};
     if (::fstatat(parentFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT) return ResultFromErrno(errno);
-      replace = zip_.ExtractMode != 1;  // freshen: only files that exist
+      replace = zip_.extractChoice() != ExtractChoice::Freshen;  // only files that exist
       return rc::Ok;
     }
     if (S_ISDIR(st.st_mode)) return rc::AccessDenied;  // never replace a folder by a file
     const bool diskOlder = when >= 0 && when - st.st_mtime >= kMinNewer;
-    if (zip_.ExtractMode != 0 && !diskOlder) return rc::Ok;
-    switch (zip_.OverwriteMode) {
-      case 1: replace = true; return rc::Ok;
-      case 2: return rc::Ok;
+    if (zip_.extractChoice() != ExtractChoice::All && !diskOlder) return rc::Ok;
+    switch (zip_.overwrite()) {
+      case Overwrite::Always: replace = true; return rc::Ok;
+      case Overwrite::Never: return rc::Ok;
       default: return Ask(shownPath, replace);
     }
   }
