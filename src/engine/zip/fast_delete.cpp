@@ -1,29 +1,9 @@
-// Layouts read and written here (all little-endian):
-//
-// Local header (30 bytes + name + extra), then the packed data, then, with
-// flag bit 3, a data descriptor:
-//
-//   +0  u32 0x04034b50   +4  u16 needed   +6  u16 flags   +8  u16 method
-//   +10 u16 DOS time     +12 u16 DOS date +14 u32 CRC-32  +18 u32 packed size
-//   +22 u32 size         +26 u16 name length  +28 u16 extra length  +30 name, extra
-//
-// Data descriptor: [u32 0x08074b50] u32 CRC-32, packed size, size; the sizes
-// are u32, or u64 in Zip64 entries: 12, 16, 20 or 24 bytes.
-//
-// Central record: 46 bytes + name + extra + comment (zip_central_dir.h); the
-// local header offset is the u32 at +42, or, when that is 0xFFFFFFFF, a u64
-// in the Zip64 extra field (id 0x0001) after the sizes that are saturated.
-//
-// Tail: [Zip64 end record, 56 bytes][Zip64 locator, 20 bytes] end record:
-//
-//   Zip64 end: +0 u32 0x06064b50  +4 u64 size of the rest (44)  +12 u16 made by
-//              +14 u16 needed  +16 u32 this disk  +20 u32 directory disk
-//              +24 u64 entries here  +32 u64 entries  +40 u64 directory size
-//              +48 u64 directory offset
-//   locator:   +0 u32 0x07064b50  +4 u32 disk  +8 u64 Zip64 end offset  +16 u32 disks
-//   end:       +0 u32 0x06054b50  +4 u16 this disk  +6 u16 directory disk
-//              +8 u16 entries here  +10 u16 entries  +12 u32 directory size
-//              +16 u32 directory offset  +20 u16 comment length  +22 comment
+// The record layouts read and patched here are drawn in zip_format.h. Of
+// them, a delete by copying rewrites only the central directory (each kept
+// record's local header offset, a u32 at +42 or, when that is saturated, a
+// u64 in the Zip64 extra field after the saturated sizes) and the tail: the
+// Zip64 end record and locator while the counts or offsets need them, and
+// the end record. Everything before the directory is copied as it is.
 #include "engine/zip/fast_delete.h"
 
 #include <algorithm>
