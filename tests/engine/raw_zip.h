@@ -9,16 +9,9 @@
 
 #include <zlib.h>
 
-namespace kxtest {
+#include "support/test_support.h"
 
-inline void Put16(std::string& s, std::uint32_t v) {
-  s += static_cast<char>(v & 0xff);
-  s += static_cast<char>((v >> 8) & 0xff);
-}
-inline void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, v & 0xffff);
-  Put16(s, v >> 16);
-}
+namespace kxtest {
 
 inline std::uint32_t Crc32(const std::string& data) {
   return static_cast<std::uint32_t>(

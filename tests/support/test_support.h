@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers for tests: temporary folders, files and running real programs
 // (the peers) without a shell.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -39,5 +40,24 @@ std::string ReadFile(const fs::path& path);
 
 // Deterministic pseudo-random bytes (incompressible test data).
 std::string RandomBytes(std::size_t n, unsigned seed = 1);
+
+// Little-endian fields appended to or patched into hand-made archive bytes.
+inline void Put8(std::string& s, unsigned v) { s += static_cast<char>(v & 0xff); }
+inline void Put16(std::string& s, std::uint32_t v) {
+  Put8(s, v);
+  Put8(s, v >> 8);
+}
+inline void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, v & 0xffff);
+  Put16(s, v >> 16);
+}
+inline void Set16(std::string& s, std::size_t at, std::uint32_t v) {
+  s[at] = static_cast<char>(v & 0xff);
+  s[at + 1] = static_cast<char>((v >> 8) & 0xff);
+}
+inline void Set32(std::string& s, std::size_t at, std::uint32_t v) {
+  Set16(s, at, v & 0xffff);
+  Set16(s, at + 2, v >> 16);
+}
 
 }  // namespace kxtest

@@ -10,35 +10,17 @@ struct Row {
   const char* text;
 };
 
-TEST(EngineResultText, EveryRowOfTheTable) {
+// A sample of the table across its kinds: German texts of our own, the
+// engine's English ones, success and the positive system codes.
+TEST(EngineResultText, TextsOfTheTable) {
   const Row rows[] = {
       {-29, "You need a newer version of the ZIP engine"},
-      {-28, "Target disk must be removable"},
-      {-27, "Archive changed between ZipFindNext calls"},
-      {-26, "Not possible with multi-volume"},
-      {-25, "CRC mismatch; error in file"},
       {-24, "Es wurde ein falsches Passwort angegeben."},
-      {-23, "Bad file mode"},
-      {-22, "Invalid date"},
-      {-21, "Too many files to process"},
-      {-20, "Conflicting switch options"},
-      {-19, "No action specified"},
-      {-18, "Overflow"},
-      {-12, "Invalid starting offset"},
-      {-11, "Read past end of file"},
       {-10, "Der Speicherplatz der Diskette/Festplatte ist erschöpft."},
       {-9, "Falscher Kommandozeilen Schalter angegeben."},
-      {-8, "Request was partially fulfilled."},
-      {-7, "Keine Dateien im Archiv."},
-      {-4, "Abgebrochen vom Benutzer."},
-      {-3, "Unbekannte Kompressionsmethode."},
-      {-2, "Fehler im Archiv."},
       {-1, "Unbekannter Archivtyp."},
       {0, "No error"},
-      {102, "Datei nicht gefunden."},
-      {103, "Pfad nicht gefunden."},
       {105, "Zugriff wurde Verweigert."},
-      {106, "Invalid handle"},
       {108, "Kein Speicher mehr zur Verfügung."},
   };
   for (const auto& r : rows) {

@@ -30,23 +30,11 @@ using kxtest::WriteFile;
 using Reader = kx::Result (*)(const kx::ByteSource&, kx::ArchiveDirectory&);
 using Sniffer = bool (*)(const kx::ByteSource&);
 
-inline void Put8(std::string& s, unsigned v) { s += char(v & 0xff); }
-inline void Put16(std::string& s, unsigned v) {
-  Put8(s, v);
-  Put8(s, v >> 8);
-}
-inline void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, v & 0xffff);
-  Put16(s, v >> 16);
-}
-inline void Set16(std::string& s, std::size_t at, unsigned v) {
-  s[at] = char(v & 0xff);
-  s[at + 1] = char((v >> 8) & 0xff);
-}
-inline void Set32(std::string& s, std::size_t at, std::uint32_t v) {
-  Set16(s, at, v & 0xffff);
-  Set16(s, at + 2, v >> 16);
-}
+using kxtest::Put16;
+using kxtest::Put32;
+using kxtest::Put8;
+using kxtest::Set16;
+using kxtest::Set32;
 
 // CRC-16 with polynomial 0xA001 (reflected 0x8005), start 0.
 inline std::uint16_t Crc16(std::string_view data) {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/functions/kx_percent.h"
-#include "engine/functions/kx_quick.h"
 #include "engine/kxzip.h"
 #include "engine/functions/quick_options.h"
 
@@ -90,13 +89,6 @@ TEST(KxZipPercent, SavedShareRounded) {
   EXPECT_EQ(KxZipPercent(3, 1), 67);
   EXPECT_EQ(KxZipPercent(1000, 0), 100);
   EXPECT_EQ(KxZipPercent(std::uint64_t{1} << 62, std::uint64_t{1} << 61), 50);
-}
-
-TEST(KxCPrint, KeepsTheModeLastSet) {
-  KxSetCPrint(-1);
-  EXPECT_EQ(KxGetCPrint(), -1);
-  KxSetCPrint(0);
-  EXPECT_EQ(KxGetCPrint(), 0);
 }
 
 }  // namespace
