@@ -105,19 +105,6 @@ std::int64_t FindDuplicateName(const std::vector<CleanName>& names, const std::v
   return -1;
 }
 
-DirFd::~DirFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-DirFd& DirFd::operator=(DirFd&& o) noexcept {
-  if (this != &o) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = o.fd_;
-    o.fd_ = -1;
-  }
-  return *this;
-}
-
 DirFd OpenFolderBelow(int rootFd, const std::vector<std::string_view>& components, bool create, int& err) {
   constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
   DirFd current(::dup(rootFd));

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/io/dir_fd.h"
+
 namespace kx {
 
 enum class NameVerdict : std::uint8_t {
@@ -65,21 +67,6 @@ std::int64_t FindBadSpan(const std::vector<EntrySpan>& spans, std::uint64_t arch
 std::int64_t FindDuplicateName(const std::vector<CleanName>& names, const std::vector<bool>& isFolder);
 
 // A folder descriptor that closes itself.
-class DirFd {
- public:
-  DirFd() = default;
-  explicit DirFd(int fd) : fd_(fd) {}
-  ~DirFd();
-  DirFd(DirFd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-  DirFd& operator=(DirFd&& o) noexcept;
-  DirFd(const DirFd&) = delete;
-  DirFd& operator=(const DirFd&) = delete;
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 // Opens (with create: makes missing folders, mode 0775 before umask) the
 // folder path below root; every component with O_NOFOLLOW|O_DIRECTORY, so a
