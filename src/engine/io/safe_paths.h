@@ -66,8 +66,6 @@ std::int64_t FindBadSpan(const std::vector<EntrySpan>& spans, std::uint64_t arch
 // (two folder entries of the same name are harmless and allowed); -1 if none.
 std::int64_t FindDuplicateName(const std::vector<CleanName>& names, const std::vector<bool>& isFolder);
 
-// A folder descriptor that closes itself.
-
 // Opens (with create: makes missing folders, mode 0775 before umask) the
 // folder path below root; every component with O_NOFOLLOW|O_DIRECTORY, so a
 // symbolic link anywhere on the way fails with ELOOP or ENOTDIR.
