@@ -1,5 +1,5 @@
 // Action 1 on an empty archive with a code page 437 comment, and
-// IdentifyArchive: the kind decided by content, never by the extension.
+// KxIdentifyFile: the kind decided by content, never by the extension.
 // Listing the peers' archives is zip_extract_test's (ZipExtractPeers,
 // ZipPasswords); names with umlauts are zip_entry_names_test's.
 #include <gtest/gtest.h>
