@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libzip-dev zlib1g-dev libdeflate-dev libssl-dev
   libgtest-dev googletest libbenchmark-dev
   # peer programs the tests compare against
-  zip unzip 7zip libarchive-tools arj arc lhasa nomarch sharutils python3
+  zip unzip 7zip libarchive-tools arj arc lhasa nomarch unar sharutils python3
   # display for window tests and screenshots
   xvfb xauth x11-apps imagemagick openbox
   # file types and icons

@@ -13,6 +13,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QStackedWidget;
 class QTabBar;
 
 namespace kx {
@@ -43,10 +44,36 @@ class PackerPage : public QWidget {
   // to letter case), or empty; stops early once the search is cancelled.
   QString FindFile(const QString& srcPath, const QString& FileName);
 
+  // Gaining focus in a path box selects its whole text.
+  void textExPacker_GotFocus(int Index);
+
+  // The mounted file systems Drive1 offers (root, /home, removable media),
+  // read from a mounts table in the form of /proc/self/mounts.
+  static QStringList MountedFileSystems(const QString& mountsTable);
+  // The chooser's filter per index: the classic description, patterns that
+  // also match the Linux programs that do that format's work.
+  static QString PackerFilter(int Index);
+  // The file searched per index ("arj.exe" ...) and the Linux programs
+  // FindFile accepts for it.
+  static QString SearchedFile(int Index);
+  static QStringList AcceptedNames(const QString& FileName);
+
+  // Set by a second click on Command3 while the search runs.
+  QString CancelMark;
+
  signals:
   // True while the search runs: the dialog then disables its own tab strip
   // and its three buttons, and enables them again on false.
   void searchRunning(bool running);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QString findBelow(const QString& folder, const QStringList& accepted, unsigned long device, int depth);
+
+  QStackedWidget* frames_ = nullptr;
+  QLabel* text_ = nullptr;
 };
 
 }  // namespace kx
