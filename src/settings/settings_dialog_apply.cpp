@@ -93,6 +93,8 @@ void Form2::setViewerBoxEnabled(bool on) {
   QPalette palette = TextExtrViewer->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
     palette.setColor(group, QPalette::Base, on ? QColor(Qt::white) : kGreyBox);
+  // The path stays readable on the grey box.
+  palette.setColor(QPalette::Disabled, QPalette::Text, QColor(64, 64, 64));
   TextExtrViewer->setPalette(palette);
 }
 
