@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/program_state.h"
 #include "archive_window/archive_window.h"
 #include "archive_window/window_fixture.h"
@@ -98,14 +100,11 @@ TEST_F(SettingsDialogTest, LoadsFromTheWorkingValuesAndTheStore) {
 
   Form2 f(true);
   EXPECT_EQ(f.windowTitle(), "Zip/Unzip Einstellungen Alt Archiv.zip");
-  EXPECT_EQ(f.Combo2->currentIndex(), 1);
-  EXPECT_EQ(f.Combo3->currentIndex(), 2);
-  EXPECT_EQ(f.Combo4->currentIndex(), 2);
-  EXPECT_FALSE(f.Check5->isChecked());
-  EXPECT_TRUE(f.Check6->isChecked());
-  EXPECT_FALSE(f.Check3->isChecked());
-  EXPECT_FALSE(f.Check2->isChecked());
-  EXPECT_EQ(f.Slider1->value(), 30);
+  // extract, overwrite, date mode; restore, move, long names, store paths; slider
+  EXPECT_EQ(std::tuple(f.Combo2->currentIndex(), f.Combo3->currentIndex(), f.Combo4->currentIndex(),
+                       f.Check5->isChecked(), f.Check6->isChecked(), f.Check3->isChecked(), f.Check2->isChecked(),
+                       f.Slider1->value()),
+            std::tuple(1, 2, 2, false, true, false, false, 30));
   EXPECT_EQ(f.Label2->text(), "/ziel");
   EXPECT_EQ(f.LabelBemerkung->text(), "Archivbemerkung - Alt Archiv.zip");
   EXPECT_EQ(f.TextBemerkung->toPlainText(), "Bemerkung");
@@ -167,14 +166,9 @@ TEST_F(SettingsDialogTest, ApplyTakesEffectInOrderAndStopsAtAMissingZooPacker) {
   EXPECT_EQ(f.focusWidget(), f.FramExPacker->textExPacker[3]);
   // Steps 1 to 7 are in effect, the packer paths are not stored.
   const WorkingOptions& o = s.Options;
-  EXPECT_EQ(o.StorePaths, 0);
-  EXPECT_FALSE(o.LongNames);
-  EXPECT_TRUE(o.MoveFiles);
-  EXPECT_EQ(o.CompressionLevel, 4);
-  EXPECT_EQ(o.ArchiveDateMode, 1);
-  EXPECT_FALSE(o.RestoreFolders);
-  EXPECT_EQ(o.OverwriteMode, 2);
-  EXPECT_EQ(o.ExtractMode, 1);
+  EXPECT_EQ(std::tuple(o.StorePaths, o.LongNames, o.MoveFiles, o.CompressionLevel, o.ArchiveDateMode,
+                       o.RestoreFolders, o.OverwriteMode, o.ExtractMode),
+            std::tuple(0, false, true, 4, 1, false, 2, 1));
   EXPECT_EQ(s.Password, "geheim");
   EXPECT_EQ(Stored("Integrierten Viewer"), "True");
   EXPECT_EQ(Stored("ExPackerARJ"), "<fehlt>");
@@ -191,10 +185,8 @@ TEST_F(SettingsDialogTest, ApplyTakesEffectInOrderAndStopsAtAMissingZooPacker) {
   EXPECT_EQ(o.StorePaths, 2);
   EXPECT_EQ(o.CompressionLevel, 4);
   EXPECT_EQ(s.Password, "geheim");
-  EXPECT_EQ(Stored("ExPackerARJ"), Q(arj));
-  EXPECT_EQ(Stored("ExPackerARC"), "");
-  EXPECT_EQ(Stored("ExPackerLHA"), Q(arj));
-  EXPECT_EQ(Stored("ExPackerZOO"), "");
+  EXPECT_EQ(QStringList({Stored("ExPackerARJ"), Stored("ExPackerARC"), Stored("ExPackerLHA"), Stored("ExPackerZOO")}),
+            QStringList({Q(arj), "", Q(arj), ""}));
 }
 
 TEST_F(SettingsDialogTest, CancelClearsThePasswordAndStoresNothing) {
