@@ -4,6 +4,8 @@
 #
 #   scripts/screenshot.sh OUT.png [KRAVIX ARGUMENTS...]
 #   scripts/screenshot.sh OUT.png --gallery dialog|progress|kommando
+#   scripts/screenshot.sh OUT.png --gallery settings [zip|unzip|passwort|bemerkung|schnellansicht|expacker]
+#   scripts/screenshot.sh OUT.png --gallery hilfe [CONTEXT]
 #
 # Settings go to a throw-away folder, so the user's own are not touched.
 set -euo pipefail
@@ -20,7 +22,8 @@ export DISPLAY=$display XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data
 openbox >/dev/null 2>&1 &
 sleep 0.5
 if [ "${1:-}" = "--gallery" ]; then
-  "$bin/kx_window_gallery" "$2" >/dev/null 2>&1 &
+  shift
+  "$bin/kx_window_gallery" "$@" >/dev/null 2>&1 &
 else
   "$bin/kravix" "$@" >/dev/null 2>&1 &
 fi

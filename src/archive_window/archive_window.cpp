@@ -129,7 +129,8 @@ void ArchiveWindow::buildMenus() {
   addCommand(edit, "mnuastrich2", "-");
   addCommand(edit, "mnuadateibemerkung", "Archivdatei&bemerkung...");
   addCommand(edit, "mnuastrich3", "-");
-  addCommand(edit, "mnuaeinstellungen", "Ein&stellungen...");
+  connect(addCommand(edit, "mnuaeinstellungen", "Ein&stellungen..."), &QAction::triggered, this,
+          &ArchiveWindow::mnuaeinstellungen_Click);
   connect(addCommand(edit, "mnuarchivschliessen", "&Archiv schließen"), &QAction::triggered, this,
           &ArchiveWindow::mnuarchivschliessen_Click);
   for (const char* name : {"mnu_Update", "mnualöschen", "mnuMarkAll", "mnuaextrakt", "mnutesten", "mnuSchnellansicht",

@@ -8,7 +8,8 @@
 //   archive_window.cpp   controls, loading, layout, closing, window state
 //   listing.cpp          viewzip, NoFilesInZip, archivlistcount, command state
 //   recent_archives.cpp  the four recent archives, "Öffnen...", reopening
-//   commands.cpp         view mode, sorting, bars, colour, font, select all
+//   commands.cpp         view mode, sorting, bars, colour, font, select all,
+//                        settings
 #include <QMainWindow>
 #include <QString>
 
@@ -71,6 +72,8 @@ class ArchiveWindow : public QMainWindow {
   void mnufarbe_Click();
   void mnuschrift_Click();
   void Toolbar1_ButtonClick(const QString& key);
+  // "Ein&stellungen...": the settings dialog Form2, modally.
+  void mnuaeinstellungen_Click();
 
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);

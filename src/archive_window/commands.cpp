@@ -1,5 +1,5 @@
 // Window-level commands: view mode, sorting, bars, colour, font, select all,
-// and the toolbar's dispatch.
+// the settings dialog, and the toolbar's dispatch.
 #include <QAction>
 #include <QStatusBar>
 #include <QToolBar>
@@ -7,6 +7,7 @@
 #include "archive_window/archive_window.h"
 #include "archive_window/entry_list_view.h"
 #include "platform/user_seam.h"
+#include "settings/settings_dialog.h"
 
 namespace kx {
 
@@ -51,6 +52,11 @@ void ArchiveWindow::mnufarbe_Click() {
 
 void ArchiveWindow::mnuschrift_Click() {
   if (const auto font = Seam().chooseFont(this, ListView1->listFont())) ListView1->setListFont(*font);
+}
+
+void ArchiveWindow::mnuaeinstellungen_Click() {
+  Form2 dialog(command("mnuadateibemerkung")->isEnabled(), this);
+  Seam().runModal(dialog);
 }
 
 void ArchiveWindow::Toolbar1_ButtonClick(const QString& key) {

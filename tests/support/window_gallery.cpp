@@ -1,19 +1,49 @@
 // Shows one of the program's small windows as the user sees it, for
 // screenshots under Xvfb:  kx_window_gallery dialog|progress|kommando
+//                          kx_window_gallery settings [zip|unzip|passwort|bemerkung|schnellansicht|expacker]
+//                          kx_window_gallery hilfe [CONTEXT]
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstring>
 
+#include "app/program_state.h"
 #include "app/utility.h"
+#include "platform/german_language.h"
+#include "platform/icon_theme.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_store.h"
+#include "ui/help_window.h"
 #include "ui/message_dialog.h"
 #include "ui/progress_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const char* which = argc > 1 ? argv[1] : "dialog";
+  kx::UseGermanForQt();
+  kx::UseIconTheme();
+  if (std::strcmp(which, "settings") == 0) {
+    // An open archive with a comment, and a viewer that exists.
+    kx::ProgramWideState& s = kx::ProgramState();
+    s.CurrentArchive = "/home/u/Projekte/Archiv.zip";
+    s.PendingComment = "Sicherung der Projektdateien vom 3. März";
+    s.TargetFolder = "/tmp";
+    QString viewer = QStandardPaths::findExecutable("xdg-open");
+    if (viewer.isEmpty()) viewer = QStandardPaths::findExecutable("less");
+    kx::SaveSetting(kx::kAppName, "Startup", "Externer Viewer", viewer);
+    kx::SaveSetting(kx::kAppName, "Startup", "ExPackerARJ", "/usr/bin/arj");
+    auto* form = new kx::Form2(true);
+    form->selectTab(argc > 2 ? QString::fromUtf8(argv[2]) : QString("zip"));
+    form->show();
+    return app.exec();
+  }
+  if (std::strcmp(which, "hilfe") == 0) {
+    kx::ShowHelp(argc > 2 ? std::atoi(argv[2]) : kx::help::Contents);
+    return app.exec();
+  }
   if (std::strcmp(which, "progress") == 0) {
     kx::ProgressWindow& w = kx::TheProgressWindow();
     w.Label1->setText(" Entpacken...readme.txt");

@@ -1,0 +1,78 @@
+#include "ui/help_window.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "ui/window_colour.h"
+
+namespace kx {
+
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("frmHilfe");
+  setWindowTitle("Kravix - Hilfe");
+  UseWindowColour(*this);
+
+  Browser1 = new QTextBrowser(this);
+  Browser1->setObjectName("Browser1");
+  Browser1->setOpenLinks(true);
+  Browser1->setOpenExternalLinks(false);
+
+  CommandInhalt = new QPushButton("&Inhalt", this);
+  CommandInhalt->setObjectName("CommandInhalt");
+  CommandZurueck = new QPushButton("&Zurück", this);
+  CommandZurueck->setObjectName("CommandZurueck");
+  CommandZurueck->setEnabled(false);
+  connect(CommandInhalt, &QPushButton::clicked, this, [this] { showTopic(help::Contents); });
+  connect(CommandZurueck, &QPushButton::clicked, Browser1, &QTextBrowser::backward);
+  connect(Browser1, &QTextBrowser::backwardAvailable, CommandZurueck, &QPushButton::setEnabled);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(CommandInhalt);
+  buttons->addWidget(CommandZurueck);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->addLayout(buttons);
+  layout->addWidget(Browser1, 1);
+  resize(620, 560);
+}
+
+void HelpWindow::showTopic(int contextNumber) {
+  topic_ = contextNumber;
+  const QString path = HelpFilePath();
+  if (!QFileInfo(path).isFile()) {
+    Browser1->setPlainText("Die Hilfedatei " + path + " wurde nicht gefunden.");
+    return;
+  }
+  QUrl url = QUrl::fromLocalFile(path);
+  url.setFragment(QString("topic-%1").arg(contextNumber));
+  // The same page with another fragment only scrolls; a reload picks up a
+  // document that was replaced while the window stayed open.
+  if (Browser1->source().adjusted(QUrl::RemoveFragment) == url.adjusted(QUrl::RemoveFragment))
+    Browser1->reload();
+  Browser1->setSource(url);
+}
+
+QString HelpFilePath() { return QCoreApplication::applicationDirPath() + "/kravix.html"; }
+
+HelpWindow& TheHelpWindow() {
+  static QPointer<HelpWindow> window;
+  if (!window) window = new HelpWindow;
+  return *window;
+}
+
+void ShowHelp(int contextNumber) {
+  HelpWindow& window = TheHelpWindow();
+  window.showTopic(contextNumber);
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace kx
