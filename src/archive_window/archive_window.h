@@ -75,6 +75,30 @@ class ArchiveWindow : public QMainWindow {
   // "Ein&stellungen...": the settings dialog Form2, modally.
   void mnuaeinstellungen_Click();
 
+  // --- extracting, testing and deleting (extract_action.cpp, delete_action.cpp)
+  // Takes the marked entries (all when none is marked) out of the open
+  // archive into a folder the user chooses: action 6 extracts, 7 tests. The
+  // ZIP engine does it through zip(), the packer of its kind otherwise. Shell
+  // opens the file manager on the folder afterwards (set to false when the
+  // packer failed); Einstellungen shows the "unzip" page of the settings
+  // first; Anima shows the progress window and the closing status line.
+  // TargetFolder holds its earlier value again on every way out.
+  void unzip(std::int16_t aktionsnr, bool& Shell, bool Einstellungen, bool Anima);
+  void mnuaextrakt_Click();
+  void mnutesten_Click();
+  // "&Löschen...": asks, then deletezip; refuses to empty the archive.
+  void mnualoeschen_Click();
+  // Deletes the entries of the marked rows; only called with rows marked.
+  void deletezip();
+  // Set by a caller that wants the entries in TargetFolder without the
+  // folder question; unzip clears it on every way out.
+  bool EntpackenStarten = false;
+  // Connects the menu entries of these commands (called once, at creation).
+  void connectExtractDeleteCommands();
+  // The file specification of stored names: each after a blank, a name
+  // with a blank in double quotes.
+  static QString FileSpecOf(const QStringList& names);
+
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;
