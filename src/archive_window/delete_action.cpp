@@ -1,6 +1,7 @@
 // deletezip: taking the marked entries out of the open archive, and the
 // command "&Löschen..." that asks before it.
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScopeGuard>
 
@@ -89,9 +90,12 @@ void ArchiveWindow::deletezip() {
     else told = true;
   }
 
+  // arj removes an archive whose last entry went: nothing to read, and no
+  // "file not found" to tell.
+  const bool gone = !QFileInfo::exists(s.CurrentArchive);
   KxZip1.ZipFile = s.CurrentArchive.toStdString();
-  KxZip1.SetAction(action::ReadDirectory);
-  if (KxZip1.EntryCount() > 0) {
+  if (!gone) KxZip1.SetAction(action::ReadDirectory);
+  if (!gone && KxZip1.EntryCount() > 0) {
     statusPanel(4)->setText(QString::number(KxZip1.EntryCount()));
     archivlistcount();
     if (ListView1->rowCount() != KxZip1.EntryCount()) {
