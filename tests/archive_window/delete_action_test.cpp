@@ -15,7 +15,6 @@
 #include "archive_window/entry_list_view.h"
 #include "archive_window/entry_model.h"
 #include "archive_window/window_fixture.h"
-#include "settings/settings_store.h"
 #include "support/scripted_user.h"
 #include "ui/progress_window.h"
 
@@ -43,7 +42,6 @@ class DeleteAction : public kxtest::FreshStart {
  protected:
   void SetUp() override {
     FreshStart::SetUp();
-    SaveSetting(kAppName, "Startup", "ExPackerARJ", "");
     window_ = std::make_unique<ArchiveWindow>();
     window_->Form_Load();
   }
@@ -234,7 +232,9 @@ TEST_F(DeleteAction, CancelInTheMiddleLeavesTheArchiveUnchanged) {
   QTimer presser;
   QObject::connect(&presser, &QTimer::timeout, [&] {
     if (!ProgressWindowLoaded() || !TheProgressWindow().Label1->text().startsWith(" Löschen...")) return;
-    if (++events == 20) TheProgressWindow().Command1->click();
+    if (++events != 20) return;
+    EXPECT_FALSE(window_->isEnabled()) << "disabled while the engine works";
+    TheProgressWindow().Command1->click();
   });
   presser.start(0);
   kxtest::ScriptedUserScope user;

@@ -15,7 +15,6 @@
 #include "archive_window/entry_model.h"
 #include "archive_window/window_fixture.h"
 #include "settings/settings_dialog.h"
-#include "settings/settings_store.h"
 #include "support/scripted_user.h"
 #include "ui/progress_window.h"
 
