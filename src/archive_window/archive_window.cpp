@@ -85,6 +85,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   buildToolbar();
   buildStatusBar();
   ConnectEngineEvents(KxZip1);
+  connectCommentUuCommands();
 
   connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);
@@ -295,7 +296,7 @@ void ArchiveWindow::Form_Load() {
     if (temp.isEmpty()) temp = ProgramFolder();
     s.TargetFolder = GetSetting(kAppName, kStartup, "Standartpfad", temp);
   });
-  err([&] { command("mnuexedatei")->setVisible(FileExists(ProgramFolder() + "/kxsfx.dll")); });
+  err([&] { command("mnuexedatei")->setVisible(FileExists(ProgramFolder() + "/kxsfx")); });
   err([&] {
     if (FileExists(ProgramFolder() + "/Qview32.ocx")) {
       SaveSetting(kAppName, kStartup, "Schnellansicht Installiert", "-1");
