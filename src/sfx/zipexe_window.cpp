@@ -49,10 +49,15 @@ ZipexeWindow::ZipexeWindow(const QString& zip, QWidget* parent) : QWidget(parent
   cmdErstellen->setDefault(true);
   cmdBeenden = new QPushButton("&Beenden", this);
   cmdBeenden->setObjectName("cmdBeenden");
-  grid->addWidget(new QLabel("&ZIP-Archiv:", this), 0, 0);
+  for (QPushButton* browse : {cmdZip, cmdExe}) browse->setFixedWidth(browse->sizeHint().height() * 3 / 2);
+  auto* labelZip = new QLabel("&ZIP-Archiv:", this);
+  labelZip->setBuddy(TextZip);
+  auto* labelExe = new QLabel("E&XE-Datei:", this);
+  labelExe->setBuddy(TextExe);
+  grid->addWidget(labelZip, 0, 0);
   grid->addWidget(TextZip, 0, 1);
   grid->addWidget(cmdZip, 0, 2);
-  grid->addWidget(new QLabel("&EXE-Datei:", this), 1, 0);
+  grid->addWidget(labelExe, 1, 0);
   grid->addWidget(TextExe, 1, 1);
   grid->addWidget(cmdExe, 1, 2);
   auto* buttons = new QHBoxLayout;
