@@ -86,6 +86,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   buildStatusBar();
   ConnectEngineEvents(KxZip1);
   connectExtractDeleteCommands();
+  connectCommentUuCommands();
 
   connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);
@@ -296,7 +297,7 @@ void ArchiveWindow::Form_Load() {
     if (temp.isEmpty()) temp = ProgramFolder();
     s.TargetFolder = GetSetting(kAppName, kStartup, "Standartpfad", temp);
   });
-  err([&] { command("mnuexedatei")->setVisible(FileExists(ProgramFolder() + "/kxsfx.dll")); });
+  err([&] { command("mnuexedatei")->setVisible(FileExists(ProgramFolder() + "/kxsfx")); });
   err([&] {
     if (FileExists(ProgramFolder() + "/Qview32.ocx")) {
       SaveSetting(kAppName, kStartup, "Schnellansicht Installiert", "-1");

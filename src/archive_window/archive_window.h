@@ -99,6 +99,18 @@ class ArchiveWindow : public QMainWindow {
   // with a blank in double quotes.
   static QString FileSpecOf(const QStringList& names);
 
+  // --- comment, UU coding, self-extractor (comment_uu_commands.cpp)
+  // Connects the four menu entries below to their handlers.
+  void connectCommentUuCommands();
+  // The settings dialog on its page "bemerkung"; nothing without rows.
+  void mnuadateibemerkung_Click();
+  // A .UUE file chosen in the dialog, decoded into the folder it lies in.
+  void mnu_UUDecode_Click();
+  // A file chosen in the dialog, encoded as WithoutExtension(file) + ".uue".
+  void mnu_UUEncode_Click();
+  // Starts zipexe from the program's folder, when it is there.
+  void mnuexedatei_Click();
+
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;

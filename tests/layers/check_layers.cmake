@@ -4,6 +4,11 @@
 # archive_window/, settings/, shell/, packers/, start_dialog/, quickview/)
 # may use all of these.
 #
+# Single files may be held to the same rule inside a folder that uses Qt:
+# the self-extractor stub kxsfx and the writer it shares with zipexe (sfx/)
+# run where no Qt is installed, so they include only engine/, app/base/ and
+# each other.
+#
 #   cmake -DSRC=<src folder> -P check_layers.cmake
 #
 # Fails with one line per forbidden include.
@@ -18,6 +23,8 @@ set(ALLOWED_platform "platform;engine;app/base")
 set(ALLOWED_ui "ui;platform;engine;app/base")
 set(QT_FREE engine app/base)
 set(LAYERS engine app/base platform ui)
+set(QT_FREE_FILES sfx/kxsfx.cpp sfx/sfx_archive.h sfx/sfx_archive.cpp)
+set(ALLOWED_QT_FREE_FILES "engine;app/base")
 
 get_filename_component(SRC "${SRC}" ABSOLUTE)
 set(problems "")
@@ -48,6 +55,34 @@ foreach(layer ${LAYERS})
         list(APPEND problems "${shown}: ${layer}/ builds without Qt, but includes <${CMAKE_MATCH_1}>")
       endif()
     endforeach()
+  endforeach()
+endforeach()
+
+foreach(shown ${QT_FREE_FILES})
+  if(NOT EXISTS "${SRC}/${shown}")
+    continue()
+  endif()
+  file(STRINGS "${SRC}/${shown}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line ${includes})
+    if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+      set(target "${CMAKE_MATCH_1}")
+      set(ok FALSE)
+      if(target IN_LIST QT_FREE_FILES)
+        set(ok TRUE)
+      endif()
+      foreach(allowed ${ALLOWED_QT_FREE_FILES})
+        string(LENGTH "${allowed}/" n)
+        string(SUBSTRING "${target}" 0 ${n} head)
+        if(head STREQUAL "${allowed}/")
+          set(ok TRUE)
+        endif()
+      endforeach()
+      if(NOT ok)
+        list(APPEND problems "${shown}: builds without Qt and may not include \"${target}\"")
+      endif()
+    elseif(line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]*|qt[^>]*)>")
+      list(APPEND problems "${shown}: builds without Qt, but includes <${CMAKE_MATCH_1}>")
+    endif()
   endforeach()
 endforeach()
 

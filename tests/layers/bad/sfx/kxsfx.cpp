@@ -1,0 +1,2 @@
+#include "engine/kxzip.h"
+#include <QString>
