@@ -85,6 +85,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   buildToolbar();
   buildStatusBar();
   ConnectEngineEvents(KxZip1);
+  connectAddCommands();
 
   connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);
