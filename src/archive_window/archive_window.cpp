@@ -87,6 +87,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   ConnectEngineEvents(KxZip1);
   connectExtractDeleteCommands();
   connectCommentUuCommands();
+  connectAddCommands();
 
   connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);

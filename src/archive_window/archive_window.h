@@ -20,6 +20,7 @@
 #include "engine/kxzip.h"
 
 class QAction;
+class QDragMoveEvent;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -110,6 +111,24 @@ class ArchiveWindow : public QMainWindow {
   void mnu_UUEncode_Click();
   // Starts zipexe from the program's folder, when it is there.
   void mnuexedatei_Click();
+
+  // --- creating and adding (add_action.cpp)
+  // Connects "&Neu...", "&Hinzufügen/Vergleichen..." and the drop zone.
+  void connectAddCommands();
+  void mnu_Neu_Click();
+  // Names a new archive (filter in the file dialog's form; empty: ZIP and
+  // split set) and starts the drag-and-drop procedure.
+  void explorer_neuarchiv(const QString& FileFilter);
+  void mnu_Update_Click();
+  // Drag over the list: shows the drop zone while an archive that can take
+  // files is shown. Drag over the drop zone: offers copying only.
+  void ListView1_OLEDragOver(QDragMoveEvent& event);
+  void Picture1_OLEDragOver(QDragMoveEvent& event);
+  // Adds the dropped local files and folders (in the order given) in one
+  // engine action, or hands them to the packer; lists the archive again.
+  void Picture1_OLEDragDrop(const QStringList& dropped);
+  // A new archive has been named and does not exist yet.
+  bool ArchivNeu = false;
 
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
