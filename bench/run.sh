@@ -108,6 +108,21 @@ rm -f "$work/small.zip"
 seconds kravix-z-1mb "$kx" comment "$work/small.zip" "Neuer Kommentar"
 line zip-z; compare kravix-z zip-z; line kravix-z-1mb "(the same for 1 MB and $(size_mb "$work/kx.zip"))"
 
+echo; echo "== the program: command line and archive window (offscreen)"
+prog=$build/bin/kravix
+win=$build/bin/window_work_tool
+scratch=$work/home
+mkdir -p "$scratch"
+as_user() { env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" "$@"; }
+seconds cli-add as_user "$prog" "$work/cli.zip" /zip "$corpus" -r -p
+seconds window-add as_user "$win" add "$work/window.zip" "$corpus"
+mkdir -p "$work/x-cli" "$work/x-window"
+seconds cli-extract as_user "$prog" "$work/cli.zip" /unzip "$work/x-cli" -d -o
+seconds window-extract as_user "$win" extract "$work/cli.zip" "$work/x-window"
+line cli-add; compare window-add cli-add
+line cli-extract; compare window-extract cli-extract
+rm -rf "$work/x-cli" "$work/x-window"
+
 echo; echo "== listing benchmarks"
 [ -x "$build/bin/listing_bench" ] && "$build/bin/listing_bench" --benchmark_counters_tabular=true
 [ -x "$build/bin/window_listing_bench" ] && "$build/bin/window_listing_bench" --benchmark_counters_tabular=true
