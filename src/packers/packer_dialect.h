@@ -50,7 +50,7 @@ struct Invocation {
 
 // archive: its full path; names: entry names for extract and delete (empty
 // for extract: everything), paths relative to the working folder for add;
-// listFilePath: where the caller writes listFile. The spec's switch text
+// listFilePath: where the caller writes listFile. The classic switch text
 // (" e", " d", " D", " a -e -r", " a /r", "") is used as it stands only for
 // a program this table does not know.
 Invocation BuildInvocation(Program program, ArchiveKind kind, Operation operation,
