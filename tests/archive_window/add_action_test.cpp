@@ -28,17 +28,14 @@ namespace {
 namespace fs = std::filesystem;
 QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-class AddAction : public kxtest::FreshStart {
+class AddAction : public kxtest::LoadedWindow {
  protected:
   void SetUp() override {
-    FreshStart::SetUp();
-    w_ = std::make_unique<ArchiveWindow>();
-    w_->Form_Load();
+    LoadedWindow::SetUp();
     for (const char* name : {"mit blank.txt", "ümlaut.txt", "Ordner/eins.txt", "Ordner/Unter/zwei.txt"})
       kxtest::WriteFile(dir_ / "src" / name, name);
     kxtest::WriteFile(dir_ / "alt.txt", "alt");
   }
-  void TearDown() override { w_.reset(), FreshStart::TearDown(); }
   // Opens alt.zip (or another kind) made by its peer from alt.txt, or names
   // a new archive through "&Neu...": the file dialog, the settings dialog,
   // the explanation accepted.
@@ -49,11 +46,11 @@ class AddAction : public kxtest::FreshStart {
                                                : std::vector<std::string>{"zip", "-q", name, "alt.txt"};
       EXPECT_EQ(kxtest::Run(peer, dir_.path()).exitCode, 0);
       ProgramState().CurrentArchive = Q(archive);
-      w_->viewzip(Q(archive));
+      window_->viewzip(Q(archive));
     } else {
       if (!ProgramState().CurrentArchive.isEmpty()) user_->answerMessage(-1);  // close it first
       user_->answerFile(Q(archive)).answerDialog([](QDialog&) {}).answerMessage(-1);
-      w_->command("button:neu")->trigger();
+      window_->command("button:neu")->trigger();
     }
     return archive;
   }
@@ -66,15 +63,15 @@ class AddAction : public kxtest::FreshStart {
     files ? data.setUrls(urls) : data.setText("nur Text");
     const auto send = [&](QWidget* to, QDropEvent&& e) { return QApplication::sendEvent(to, &e), e.isAccepted(); };
     const auto at = [&](QWidget* to) { return QPointF(to->rect().center()); };
-    QWidget* list = w_->ListView1->reportView()->viewport();
+    QWidget* list = window_->ListView1->reportView()->viewport();
     const auto both = Qt::CopyAction | Qt::MoveAction;
-    if (!send(list, QDragEnterEvent(at(list).toPoint(), both, &data, Qt::LeftButton, {})) || w_->Picture1->isHidden() ||
-        !send(w_->Picture1, QDragEnterEvent(at(w_->Picture1).toPoint(), both, &data, Qt::LeftButton, {})) ||
-        !send(w_->Picture1, QDropEvent(at(w_->Picture1), both, &data, Qt::LeftButton, {})))
+    if (!send(list, QDragEnterEvent(at(list).toPoint(), both, &data, Qt::LeftButton, {})) || window_->Picture1->isHidden() ||
+        !send(window_->Picture1, QDragEnterEvent(at(window_->Picture1).toPoint(), both, &data, Qt::LeftButton, {})) ||
+        !send(window_->Picture1, QDropEvent(at(window_->Picture1), both, &data, Qt::LeftButton, {})))
       return false;
-    EXPECT_TRUE(w_->Picture1->isHidden());
+    EXPECT_TRUE(window_->Picture1->isHidden());
     QCoreApplication::processEvents();
-    EXPECT_TRUE(w_->isEnabled());
+    EXPECT_TRUE(window_->isEnabled());
     return true;
   }
   std::string listing(const fs::path& archive) {
@@ -83,7 +80,6 @@ class AddAction : public kxtest::FreshStart {
   }
 
   kxtest::ScriptedUserScope user_;
-  std::unique_ptr<ArchiveWindow> w_;
 };
 
 TEST_F(AddAction, DropsOnZipNewSplitAndArjArchives) {
@@ -107,17 +103,17 @@ TEST_F(AddAction, DropsOnZipNewSplitAndArjArchives) {
     std::vector<fs::path> paths;
     for (const char* d : row.dropped) paths.push_back(dir_ / "src" / d);
     ASSERT_TRUE(dragAndDrop(paths));
-    if (*row.fileSpec) EXPECT_EQ(w_->KxZip1.FileSpec, std::regex_replace(row.fileSpec, std::regex("@"), (dir_ / "src/").string()));
+    if (*row.fileSpec) EXPECT_EQ(window_->KxZip1.FileSpec, std::regex_replace(row.fileSpec, std::regex("@"), (dir_ / "src/").string()));
     fs::path whole = archive;
     if (archive.extension() == ".001") {  // a set is a plain cut of one archive
       kxtest::WriteFile(whole = dir_ / "ganz.zip", kxtest::ReadFile(archive) + kxtest::ReadFile(dir_ / "satz.zip.002"));
-      EXPECT_TRUE(w_->windowTitle().endsWith("(ZipMultivolume)"));
+      EXPECT_TRUE(window_->windowTitle().endsWith("(ZipMultivolume)"));
     }
     const std::string listed = listing(whole);
     for (const char* name : row.expected) EXPECT_NE(listed.find(name), std::string::npos) << name << "\n" << listed;
-    EXPECT_EQ(w_->ListView1->rowCount(), int(row.expected.size())) << "listed again";
-    EXPECT_EQ(w_->statusMessage(), "Letzte Nachricht - Hinzufügen/Vergleichen abgeschlossen...");
-    EXPECT_FALSE(w_->ArchivNeu);
+    EXPECT_EQ(window_->ListView1->rowCount(), int(row.expected.size())) << "listed again";
+    EXPECT_EQ(window_->statusMessage(), "Letzte Nachricht - Hinzufügen/Vergleichen abgeschlossen...");
+    EXPECT_FALSE(window_->ArchivNeu);
   }
   EXPECT_EQ(user_->asked[1].text, "Zip Archiv (*.ZIP)|*.ZIP|ZipMultivolume (*.001)|*.001");
   EXPECT_EQ(user_->opened.back(), Q(dir_.path())) << "the file manager opens where the archive goes";
@@ -129,7 +125,7 @@ TEST_F(AddAction, TenThousandDroppedFilesAreOneAction) {
   for (int i = 0; i < 10000; ++i) std::ofstream(paths.emplace_back(dir_ / "viele" / ("d " + std::to_string(i)))) << i;
   const fs::path archive = prepare("alt.zip");
   ASSERT_TRUE(dragAndDrop(paths));
-  EXPECT_EQ(std::count(w_->KxZip1.FileSpec.begin(), w_->KxZip1.FileSpec.end(), '"'), 20000) << "one action";
+  EXPECT_EQ(std::count(window_->KxZip1.FileSpec.begin(), window_->KxZip1.FileSpec.end(), '"'), 20000) << "one action";
   EXPECT_EQ(std::ranges::count(listing(archive), '\n'), 10001);
 }
 
@@ -140,17 +136,17 @@ TEST_F(AddAction, ACancelledOrFailedAddLeavesTheArchiveAsItWas) {
     const fs::path archive = prepare(name);
     const std::string before = fs::exists(archive) ? kxtest::ReadFile(archive) : "";
     int events = 0;
-    const auto handler = w_->KxZip1.Progress;
-    w_->KxZip1.Progress = [&, cancel = cancel](ProgressEvent& e) {
+    const auto handler = window_->KxZip1.Progress;
+    window_->KxZip1.Progress = [&, cancel = cancel](ProgressEvent& e) {
       handler(e);
       if (cancel && ++events == 3) TheProgressWindow().Command1->click();
     };
     if (!cancel) user_->answerDialog([](QDialog& d) { EXPECT_EQ(d.windowTitle(), "Fehler"); });  // told once
     ASSERT_TRUE(dragAndDrop({dir_ / "gross", dir_ / (cancel ? "gross" : "weg.txt")}));
-    w_->KxZip1.Progress = handler;
+    window_->KxZip1.Progress = handler;
     EXPECT_EQ(fs::exists(archive) ? kxtest::ReadFile(archive) : "", before) << name << " byte for byte";
-    EXPECT_EQ(w_->ArchivNeu, !fs::exists(archive)) << "a new archive not made stays new";
-    if (cancel) EXPECT_EQ(w_->statusMessage(), "Letzte Nachricht - Hinzufügen/Vergleichen abgebrochen.");
+    EXPECT_EQ(window_->ArchivNeu, !fs::exists(archive)) << "a new archive not made stays new";
+    if (cancel) EXPECT_EQ(window_->statusMessage(), "Letzte Nachricht - Hinzufügen/Vergleichen abgebrochen.");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), {}), 4) << "src, gross, alt.txt, alt.zip";
   }
 }
@@ -161,8 +157,8 @@ TEST_F(AddAction, RefusedDragsQuestionsAndNames) {
   const fs::path archive = prepare("alt.zip");
   EXPECT_FALSE(dragAndDrop({file}, false)) << "no file list";
   user_->answerMessage(0).answerMessage(0);
-  w_->command("mnu_Neu")->trigger();
-  w_->command("mnu_Update")->trigger();
+  window_->command("mnu_Neu")->trigger();
+  window_->command("mnu_Update")->trigger();
   EXPECT_EQ(ProgramState().CurrentArchive, Q(archive)) << "not closed";
   EXPECT_TRUE(user_->opened.empty());
   // A quote, or a wildcard in a file's own name, cannot be said to the engine.
@@ -171,7 +167,7 @@ TEST_F(AddAction, RefusedDragsQuestionsAndNames) {
   ASSERT_TRUE(dragAndDrop({dir_ / "src" / "stern*.txt", dir_ / "src" / "zit\"at.txt", file}));
   EXPECT_EQ(listing(archive), "alt.txt\nümlaut.txt\n");
   fs::permissions(archive, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
-  w_->viewzip(Q(archive));
+  window_->viewzip(Q(archive));
   EXPECT_FALSE(dragAndDrop({file})) << "write-protected";
 }
 

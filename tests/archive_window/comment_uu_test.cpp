@@ -23,17 +23,8 @@ namespace fs = std::filesystem;
 
 QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-class CommentUu : public kxtest::FreshStart {
+class CommentUu : public kxtest::LoadedWindow {
  protected:
-  void SetUp() override {
-    FreshStart::SetUp();
-    window_ = std::make_unique<ArchiveWindow>();
-    window_->Form_Load();
-  }
-  void TearDown() override {
-    window_.reset();
-    FreshStart::TearDown();
-  }
   void trigger(const char* name) { window_->command(name)->trigger(); }
   // The window is usable again and the hourglass gone, whatever happened.
   void expectIdle() {
@@ -42,7 +33,6 @@ class CommentUu : public kxtest::FreshStart {
   }
 
   kxtest::ScriptedUserScope user_;
-  std::unique_ptr<ArchiveWindow> window_;
 };
 
 TEST(WithoutExtension, CutsAtTheFirstDotOfTheWholeText) {

@@ -27,28 +27,10 @@ using Names = std::vector<std::string>;
 const QString kTitle = "Archivdateien Löschen...";
 const Names kFive = {"a.txt", "b mit blank.txt", "c.txt", "d.txt", "e.txt"};
 
-// The entries as lsar reads them.
-std::set<std::string> PeerNames(const fs::path& archive) {
-  std::istringstream lines(kxtest::Run({"lsar", archive.string()}).output);
-  std::set<std::string> names;
-  std::string line;
-  std::getline(lines, line);  // "<archive>: <format>"
-  while (std::getline(lines, line))
-    if (!line.empty()) names.insert(line);
-  return names;
-}
+using kxtest::PeerNames;
 
-class DeleteAction : public kxtest::FreshStart {
+class DeleteAction : public kxtest::LoadedWindow {
  protected:
-  void SetUp() override {
-    FreshStart::SetUp();
-    window_ = std::make_unique<ArchiveWindow>();
-    window_->Form_Load();
-  }
-  void TearDown() override {
-    window_.reset();
-    FreshStart::TearDown();
-  }
   // An archive of the named files, made by Info-ZIP's zip or by arj.
   fs::path make(const std::string& format, const Names& names) {
     for (const auto& n : names) kxtest::WriteFile(dir_ / "src" / n, "Inhalt " + n);
@@ -73,7 +55,6 @@ class DeleteAction : public kxtest::FreshStart {
   }
   void deleteCommand() { window_->Toolbar1_ButtonClick("delete"); }
 
-  std::unique_ptr<ArchiveWindow> window_;
 };
 
 struct DeleteCase {

@@ -36,18 +36,12 @@ Tree FilesUnder(const fs::path& root) {
   return files;
 }
 
-class ExtractAction : public kxtest::FreshStart {
+class ExtractAction : public kxtest::LoadedWindow {
  protected:
   void SetUp() override {
-    FreshStart::SetUp();
-    window_ = std::make_unique<ArchiveWindow>();
-    window_->Form_Load();
+    LoadedWindow::SetUp();
     fs::create_directories(dir_ / "standard");
     defaultFolder_ = ProgramState().TargetFolder = QString::fromStdString((dir_ / "standard").string());
-  }
-  void TearDown() override {
-    window_.reset();
-    FreshStart::TearDown();
   }
   // a.zip: names with blanks and umlauts, folders; made by Info-ZIP's zip,
   // encrypted with a password when one is given.
@@ -80,7 +74,6 @@ class ExtractAction : public kxtest::FreshStart {
     return FilesUnder(dir_ / "oracle");
   }
 
-  std::unique_ptr<ArchiveWindow> window_;
   QString defaultFolder_;
   fs::path target_ = dir_ / "ziel";
 };

@@ -46,17 +46,8 @@ with zipfile.ZipFile(sys.argv[1], 'w') as z:
     z.comment = b'Kommentar des Archivs'
 )";
 
-class Listing : public kxtest::FreshStart {
+class Listing : public kxtest::LoadedWindow {
  protected:
-  void SetUp() override {
-    FreshStart::SetUp();
-    window_ = std::make_unique<ArchiveWindow>();
-    window_->Form_Load();
-  }
-  void TearDown() override {
-    window_.reset();
-    FreshStart::TearDown();
-  }
   void list(const std::filesystem::path& archive) {
     ProgramState().CurrentArchive = QString::fromStdString(archive.string());
     window_->viewzip(ProgramState().CurrentArchive);
@@ -79,7 +70,6 @@ class Listing : public kxtest::FreshStart {
     return path;
   }
 
-  std::unique_ptr<ArchiveWindow> window_;
 };
 
 TEST_F(Listing, EveryColumnOfEveryKindOfEntry) {

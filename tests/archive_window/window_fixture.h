@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/program_state.h"
+#include "archive_window/archive_window.h"
 #include "platform/class_keys.h"
 #include "support/qt_print.h"
 #include "support/test_support.h"
@@ -24,6 +27,21 @@ class FreshStart : public ::testing::Test {
   void SetUp() override { ForgetEverythingStored(); }
   void TearDown() override { ForgetEverythingStored(); }
   TempDir dir_;
+};
+
+// A fresh start with the archive window created and loaded, as at program start.
+class LoadedWindow : public FreshStart {
+ protected:
+  void SetUp() override {
+    FreshStart::SetUp();
+    window_ = std::make_unique<kx::ArchiveWindow>();
+    window_->Form_Load();
+  }
+  void TearDown() override {
+    window_.reset();
+    FreshStart::TearDown();
+  }
+  std::unique_ptr<kx::ArchiveWindow> window_;
 };
 
 }  // namespace kxtest

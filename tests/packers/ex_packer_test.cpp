@@ -28,16 +28,6 @@ using kxtest::WriteFile;
 
 const std::vector<std::string> kHostile = {"-dash", "!bang", "@at", "a b", "q\"uote", "\xc3\xbcmlaut"};
 
-std::set<std::string> PeerList(const fs::path& archive) {
-  const auto r = Run({"lsar", archive.string()});
-  std::set<std::string> names;
-  std::istringstream lines(r.output);
-  std::string line;
-  std::getline(lines, line);  // "<archive>: <format>"
-  while (std::getline(lines, line))
-    if (!line.empty()) names.insert(line);
-  return names;
-}
 
 std::vector<std::string> EngineNames(const fs::path& archive) {
   kx::KxZip zip;
@@ -154,7 +144,7 @@ TEST_P(Changes, DeleteThenAddHostileNames) {
   for (const auto& n : EngineNames(a.string()))
     if (n != "plain.txt") listed << QString::fromStdString(n);
   ASSERT_TRUE(kx::WorkExPacker(" d", listed));
-  EXPECT_EQ(PeerList(a), (std::set<std::string>{"plain.txt"}));
+  EXPECT_EQ(kxtest::PeerNames(a), (std::set<std::string>{"plain.txt"}));
   // arj's own listing agrees with the other peer's.
   const bool arj = std::string(c.format) == "arj";
   if (arj) {
@@ -167,7 +157,7 @@ TEST_P(Changes, DeleteThenAddHostileNames) {
   ASSERT_TRUE(kx::WorkExPacker("", paths));
   auto all = std::set<std::string>(kHostile.begin(), kHostile.end());
   all.insert("plain.txt");
-  EXPECT_EQ(PeerList(a), all);
+  EXPECT_EQ(kxtest::PeerNames(a), all);
   if (arj) {
     const std::string listing = kxtest::Run({"arj", "l", a.string()}).output;
     for (const auto& n : all) EXPECT_NE(listing.find(n), std::string::npos) << n;
@@ -183,7 +173,7 @@ TEST_F(Fixture, ArjAddsAFolderWithItsPathsOnce) {
   WriteFile(src / "d" / "plain.txt", "1");
   WriteFile(src / "d" / "sub" / "plain.txt", "2");
   ASSERT_TRUE(kx::WorkExPacker(" a -e -r", QStringList{QString::fromStdString((src / "d").string())}));
-  const auto names = PeerList(a);
+  const auto names = kxtest::PeerNames(a);
   EXPECT_EQ(names.size(), 9u);
   EXPECT_TRUE(names.count("d/sub/plain.txt") && names.count("d/plain.txt") && names.count("plain.txt"));
 }

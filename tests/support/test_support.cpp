@@ -110,4 +110,14 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
   return s;
 }
 
+std::set<std::string> PeerNames(const fs::path& archive) {
+  std::istringstream lines(Run({"lsar", archive.string()}).output);
+  std::set<std::string> names;
+  std::string line;
+  std::getline(lines, line);  // "<archive>: <format>"
+  while (std::getline(lines, line))
+    if (!line.empty()) names.insert(line);
+  return names;
+}
+
 }  // namespace kxtest

@@ -3,6 +3,7 @@
 // (the peers) without a shell.
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ RunResult Run(const std::vector<std::string>& argv, const fs::path& cwd = {},
 
 void WriteFile(const fs::path& path, const std::string& content);
 std::string ReadFile(const fs::path& path);
+
+// The entry names of an archive of any kind as lsar (unar's lister) reads them.
+std::set<std::string> PeerNames(const fs::path& archive);
 
 // Deterministic pseudo-random bytes (incompressible test data).
 std::string RandomBytes(std::size_t n, unsigned seed = 1);
