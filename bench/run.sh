@@ -111,4 +111,5 @@ line zip-z; compare kravix-z zip-z; line kravix-z-1mb "(the same for 1 MB and $(
 echo; echo "== listing benchmarks"
 [ -x "$build/bin/listing_bench" ] && "$build/bin/listing_bench" --benchmark_counters_tabular=true
 [ -x "$build/bin/window_listing_bench" ] && "$build/bin/window_listing_bench" --benchmark_counters_tabular=true
+[ -x "$build/bin/quickview_bench" ] && "$build/bin/quickview_bench" --benchmark_counters_tabular=true
 exit 0
