@@ -126,4 +126,5 @@ rm -rf "$work/x-cli" "$work/x-window"
 echo; echo "== listing benchmarks"
 [ -x "$build/bin/listing_bench" ] && "$build/bin/listing_bench" --benchmark_counters_tabular=true
 [ -x "$build/bin/window_listing_bench" ] && "$build/bin/window_listing_bench" --benchmark_counters_tabular=true
+[ -x "$build/bin/quickview_bench" ] && "$build/bin/quickview_bench" --benchmark_counters_tabular=true
 exit 0

@@ -21,6 +21,7 @@
 #include "archive_window/entry_model.h"
 #include "archive_window/toolbar_icons.h"
 #include "platform/screen_metrics.h"
+#include "quickview/viewer_component.h"
 #include "settings/settings_store.h"
 #include "shell/error_report.h"
 #include "shell/file_types.h"
@@ -88,6 +89,7 @@ ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   connectExtractDeleteCommands();
   connectCommentUuCommands();
   connectAddCommands();
+  connectQuickViewCommands();
 
   connect(ListView1, &EntryListView::selectionChanged, this, &ArchiveWindow::archivlistcount);
   connect(ListView1, &EntryListView::columnClicked, this, &ArchiveWindow::ListView1_ColumnClick);
@@ -300,7 +302,7 @@ void ArchiveWindow::Form_Load() {
   });
   err([&] { command("mnuexedatei")->setVisible(FileExists(ProgramFolder() + "/kxsfx")); });
   err([&] {
-    if (FileExists(ProgramFolder() + "/Qview32.ocx")) {
+    if (ViewerComponentInstalled()) {
       SaveSetting(kAppName, kStartup, "Schnellansicht Installiert", "-1");
       s.IntegratedViewer = GetBoolSetting(kStartup, "Integrierten Viewer", true);
     } else {

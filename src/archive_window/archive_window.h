@@ -130,6 +130,18 @@ class ArchiveWindow : public QMainWindow {
   // A new archive has been named and does not exist yet.
   bool ArchivNeu = false;
 
+  // --- quick view (quick_view_action.cpp)
+  // Connects "&Schnellansicht..." to its handler.
+  void connectQuickViewCommands();
+  // Extracts the selected entries into TargetFolder (no question, no
+  // animation, no file manager) and shows the first of them in the viewer;
+  // nothing without a selection or when no file was found.
+  void mnuSchnellansicht_Click();
+  // The extracted file of a stored name: folder + name (extracted with its
+  // folders), else folder + the name's file part; empty when neither is a
+  // file inside the folder.
+  static QString QuickViewCandidate(const QString& folder, const QString& storedName);
+
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;

@@ -20,6 +20,7 @@
 #include "app/base/tokens.h"
 #include "app/program_state.h"
 #include "packers/packer_page.h"
+#include "quickview/viewer_component.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "shell/error_report.h"
@@ -326,7 +327,10 @@ void Form2::Form_Load(bool commentAllowed) {
   });
   // 7. the integrated viewer
   err([&] {
-    if (!ToBoolean(GetSetting(kAppName, key::Startup, key::ViewerInstalled, "-1").toStdString())) {
+    // The stored mark and the component itself: a component removed since
+    // the window loaded counts as not installed too.
+    if (!ToBoolean(GetSetting(kAppName, key::Startup, key::ViewerInstalled, "-1").toStdString()) ||
+        !ViewerComponentInstalled()) {
       ChkIntrierterViewer->setTristate(true);
       ChkIntrierterViewer->setCheckState(Qt::PartiallyChecked);
       ChkIntrierterViewer->setEnabled(false);

@@ -57,7 +57,8 @@ TEST_F(ArchiveWindowTest, FirstStartUsesTheDesignedDefaults) {
   EXPECT_EQ(w.x(), TwipsToPixelsX(BorderWidthTwips(BorderStyle::Sizable)));
   EXPECT_EQ(w.y(), TwipsToPixelsY(CaptionHeightTwips(BorderStyle::Sizable)));
   EXPECT_EQ(ProgramState().TargetFolder, QDir::tempPath());
-  EXPECT_EQ(Stored("Schnellansicht Installiert"), "0");
+  EXPECT_EQ(Stored("Schnellansicht Installiert"), "-1") << "Qview32.ocx lies beside the program";
+  EXPECT_TRUE(ProgramState().IntegratedViewer);
   EXPECT_EQ(ClassKeyStore().storedDefault(".zip").value_or(""), "Zipfile") << "file types registered";
   EXPECT_TRUE(ClassKeyStore()
                   .storedDefault("Zipfile\\Shell\\Entpacken nach...\\command")
@@ -141,14 +142,16 @@ TEST_F(ArchiveWindowTest, AStoredViewModeOutOfRangeIsReportedAndTheReportViewTak
 }
 
 TEST_F(ArchiveWindowTest, ViewerSettingsAreWrittenAtLoadOnlyWhereTheRulesSay) {
-  Store("Schnellansicht Installiert", "-1");
+  Store("Schnellansicht Installiert", "0");
+  Store("Integrierten Viewer", "False");
   Store("Externer Viewer", "/opt/betrachter");
+  ProgramState().IntegratedViewer = true;
   {
     ArchiveWindow w;
     w.Form_Load();
   }
-  EXPECT_EQ(Stored("Schnellansicht Installiert"), "0") << "no viewer component beside the program";
-  EXPECT_FALSE(ProgramState().IntegratedViewer);
+  EXPECT_EQ(Stored("Schnellansicht Installiert"), "-1") << "the viewer component loads from beside the program";
+  EXPECT_FALSE(ProgramState().IntegratedViewer) << "read from the stored setting";
   EXPECT_EQ(Stored("Externer Viewer"), "/opt/betrachter") << "a stored viewer is never replaced";
 
   Store("Externer Viewer", "");

@@ -2,6 +2,8 @@
 // screenshots under Xvfb:  kx_window_gallery dialog|progress|kommando
 //                          kx_window_gallery settings [zip|unzip|passwort|bemerkung|schnellansicht|expacker]
 //                          kx_window_gallery hilfe [CONTEXT]
+//                          kx_window_gallery schnellansicht FILE [hex]
+//                          kx_window_gallery archivansicht ARCHIVE ENTRY
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -12,6 +14,11 @@
 
 #include "app/program_state.h"
 #include "app/utility.h"
+#include "archive_window/archive_window.h"
+#include "archive_window/entry_list_view.h"
+#include "archive_window/entry_model.h"
+#include "quickview/quick_view.h"
+#include "quickview/quick_viewer_window.h"
 #include "platform/german_language.h"
 #include "platform/icon_theme.h"
 #include "settings/settings_dialog.h"
@@ -42,6 +49,23 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(which, "hilfe") == 0) {
     kx::ShowHelp(argc > 2 ? std::atoi(argv[2]) : kx::help::Contents);
+    return app.exec();
+  }
+  if (std::strcmp(which, "schnellansicht") == 0 && argc > 2) {
+    kx::ProgramState().IntegratedViewer = true;
+    kx::ShowQuickView(QString::fromUtf8(argv[2]));
+    if (argc > 3) kx::TheQuickViewer().mnu_hex_Click();
+    return app.exec();
+  }
+  if (std::strcmp(which, "archivansicht") == 0 && argc > 3) {
+    // The archive listed, the entry marked, "&Schnellansicht..." chosen.
+    kx::ArchiveWindow& w = kx::ShowArchiveWindow();
+    kx::ProgramState().IntegratedViewer = true;
+    kx::ProgramState().CurrentArchive = QString::fromUtf8(argv[2]);
+    w.viewzip(kx::ProgramState().CurrentArchive);
+    for (int row = 0; row < w.ListView1->rowCount(); ++row)
+      if (w.ListView1->model()->row(row).name == QString::fromUtf8(argv[3])) w.ListView1->selectRow(row);
+    w.mnuSchnellansicht_Click();
     return app.exec();
   }
   if (std::strcmp(which, "progress") == 0) {
