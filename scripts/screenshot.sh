@@ -6,6 +6,7 @@
 #   scripts/screenshot.sh OUT.png --gallery dialog|progress|kommando
 #   scripts/screenshot.sh OUT.png --gallery settings [zip|unzip|passwort|bemerkung|schnellansicht|expacker]
 #   scripts/screenshot.sh OUT.png --gallery hilfe [CONTEXT]
+#   scripts/screenshot.sh OUT.png --gallery start
 #
 # Settings go to a throw-away folder, so the user's own are not touched.
 set -euo pipefail

@@ -11,6 +11,7 @@
 #include "app/utility.h"
 #include "archive_window/archive_window.h"
 #include "engine/functions/kx_functions.h"
+#include "start_dialog/start_dialog.h"
 #include "ui/result_text.h"
 #include "ui/message_dialog.h"
 #include "ui/progress_window.h"
@@ -69,7 +70,8 @@ std::int16_t RunBlocking(std::function<std::int16_t()> call) {
 }
 
 EntryOutcome InteractiveStart() {
-  ShowArchiveWindow();
+  ArchiveWindow& window = ShowArchiveWindow();
+  if (StartDialogWanted()) ShowStartDialog(window);
   return {true, exitcode::Success};
 }
 

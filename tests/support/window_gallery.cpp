@@ -4,7 +4,10 @@
 //                          kx_window_gallery hilfe [CONTEXT]
 //                          kx_window_gallery schnellansicht FILE [hex]
 //                          kx_window_gallery archivansicht ARCHIVE ENTRY
+//                          kx_window_gallery start   (three recent archives)
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -23,6 +26,7 @@
 #include "platform/icon_theme.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
+#include "start_dialog/start_dialog.h"
 #include "ui/help_window.h"
 #include "ui/message_dialog.h"
 #include "ui/progress_window.h"
@@ -45,6 +49,20 @@ int main(int argc, char** argv) {
     auto* form = new kx::Form2(true);
     form->selectTab(argc > 2 ? QString::fromUtf8(argv[2]) : QString("zip"));
     form->show();
+    return app.exec();
+  }
+  if (std::strcmp(which, "start") == 0) {
+    const QString folder = QDir::tempPath() + "/Kravix Galerie";
+    QDir().mkpath(folder);
+    int i = 0;
+    for (const char* name : {"Projekte.zip", "Fotos vom Urlaub.zip", "Sicherung.001"}) {
+      QFile file(folder + "/" + name);
+      file.open(QIODevice::WriteOnly);
+      file.write("PK\x05\x06", 4);
+      kx::SaveSetting(kx::kAppName, "Startup", QString::number(++i), file.fileName());
+    }
+    auto* start = new kx::FrmStart;
+    start->show();
     return app.exec();
   }
   if (std::strcmp(which, "hilfe") == 0) {
