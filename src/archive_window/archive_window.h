@@ -130,6 +130,13 @@ class ArchiveWindow : public QMainWindow {
   // A new archive has been named and does not exist yet.
   bool ArchivNeu = false;
 
+  // --- file-type registration (registration_commands.cpp)
+  // Connects "&Deregistrierung..." to its handler.
+  void connectRegistrationCommands();
+  // Asks, then takes the file-type registration back and stores
+  // "Explorereintrag" = "0"; the next start registers again.
+  void mnuderegistrieung_Click();
+
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;
