@@ -139,15 +139,20 @@ bool PublishFile(const QString& path, const QString& content, Record& record, QF
   const QByteArray bytes = content.toUtf8();
   const std::optional<QByteArray> present = ReadAll(path);
   const bool ours = record.files.contains(path);
+  const auto claim = [&] {
+    if (ours) return;
+    record.files << path;
+    record.changed = true;
+  };
   if (present && *present == bytes) {
-    if (!ours) record.files << path, record.changed = true;
+    claim();
     if (permissions && QFile::permissions(path) != permissions) QFile::setPermissions(path, permissions);
     return false;
   }
   if (present && !ours) return false;
   EnsureDirectory(QFileInfo(path).absolutePath(), record);
   if (!WriteAll(path, bytes, permissions)) return false;
-  if (!ours) record.files << path, record.changed = true;
+  claim();
   return true;
 }
 
