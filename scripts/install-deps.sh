@@ -15,6 +15,8 @@ packages=(
   xvfb xauth x11-apps imagemagick openbox
   # file types and icons
   shared-mime-info adwaita-icon-theme
+  # the freedesktop tools the file-type registration runs and its tests query
+  xdg-utils desktop-file-utils libglib2.0-bin
 )
 
 missing=()

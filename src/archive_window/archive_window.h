@@ -142,6 +142,13 @@ class ArchiveWindow : public QMainWindow {
   // file inside the folder.
   static QString QuickViewCandidate(const QString& folder, const QString& storedName);
 
+  // --- file-type registration (registration_commands.cpp)
+  // Connects "&Deregistrierung..." to its handler.
+  void connectRegistrationCommands();
+  // Asks, then takes the file-type registration back and stores
+  // "Explorereintrag" = "0"; the next start registers again.
+  void mnuderegistrieung_Click();
+
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/class_keys.h"
+#include "shell/desktop_registration.h"
 
 namespace kx {
 namespace {
@@ -38,6 +39,16 @@ void RegisterFileTypes() {
   for (const auto& t : kArchiveFileTypes) RegisterVerb(keys, t.fileType, "Open", "", true);
   for (int i = 0; i < 2; ++i) RegisterFileType(keys, kArchiveFileTypes[i]);
   for (int i = 0; i < 2; ++i) RegisterVerb(keys, kArchiveFileTypes[i].fileType, "Entpacken nach...", "/entpacken", true);
+  PublishDesktopRegistration(ProgramFile());
+}
+
+void RemoveFileTypes() {
+  ClassKeyStore keys;
+  for (const auto& t : kArchiveFileTypes) {
+    keys.deleteTree(t.fileType);
+    keys.setDefault("." + QString(t.extension), t.fileType);
+  }
+  WithdrawDesktopRegistration();
 }
 
 }  // namespace kx

@@ -1,8 +1,8 @@
 #pragma once
 // The registration of the program's six archive types in the class key
 // store: extension -> file type -> description, the icon, the "Open" verb
-// and, for ZIP archives, "Entpacken nach...". User-interface thread only;
-// a failing write is not reported.
+// and, for ZIP archives, "Entpacken nach..."; and its removal. User-interface
+// thread only; a failing write or delete is not reported.
 #include <QString>
 
 namespace kx {
@@ -26,7 +26,12 @@ QString ProgramFile();
 // bare without one; without the file only the switch.
 QString VerbCommand(const QString& switchText, bool withFile);
 
-// Writes every key of the six types, in their order.
+// Writes every key of the six types, in their order, then publishes the
+// types to the desktop (desktop_registration.h).
 void RegisterFileTypes();
+
+// Takes the registration back: each type's key with everything below it,
+// the extension keys still naming their types; then the desktop publication.
+void RemoveFileTypes();
 
 }  // namespace kx
