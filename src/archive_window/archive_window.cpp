@@ -25,6 +25,7 @@
 #include "settings/settings_store.h"
 #include "shell/error_report.h"
 #include "shell/file_types.h"
+#include "ui/help_window.h"
 #include "ui/window_colour.h"
 
 namespace kx {
@@ -69,6 +70,7 @@ QString ExternalViewerDefault() {
 ArchiveWindow::ArchiveWindow(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmDosShell");
   setWindowTitle(kNoArchiveCaption);
+  HelpOnF1(*this, help::Contents);
   setAcceptDrops(true);
 
   listArea_ = new QWidget(this);

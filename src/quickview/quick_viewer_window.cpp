@@ -95,6 +95,7 @@ FrmQuickvw::FrmQuickvw(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmquickvw");
   setWindowTitle("Schnellansicht");
   setAttribute(Qt::WA_DeleteOnClose);
+  HelpOnF1(*this, help::QuickView);
 
   QMenu* datei = menuBar()->addMenu("&Datei");
   datei->setObjectName("mnu_datei");

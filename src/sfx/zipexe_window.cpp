@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "sfx/sfx_archive.h"
+#include "ui/help_window.h"
 
 namespace kx {
 namespace {
@@ -35,6 +36,7 @@ QString Reason(Result r) {
 ZipexeWindow::ZipexeWindow(const QString& zip, QWidget* parent) : QWidget(parent) {
   setObjectName("frmZipexe");
   setWindowTitle(kTitle);
+  HelpOnF1(*this, help::SelfExtractor);
   auto* grid = new QGridLayout(this);
   TextZip = new QLineEdit(this);
   TextZip->setObjectName("TextZip");

@@ -28,6 +28,7 @@
 #include "settings/settings_store.h"
 #include "shell/error_report.h"
 #include "start_dialog/file_facts.h"
+#include "ui/help_window.h"
 #include "ui/window_colour.h"
 
 namespace kx {
@@ -76,6 +77,7 @@ QString StartListTime(const LocalDateTime& t, const QLocale& locale) {
 FrmStart::FrmStart(QWidget* parent) : QDialog(parent) {
   setObjectName("frmStart");
   setWindowTitle("Willkommen zu Kravix für Windows 95");
+  HelpOnF1(*this, help::StartDialog);
   archiveBefore_ = ProgramState().CurrentArchive;
   ImageList1 = ThemeIcon("package-x-generic", QStyle::SP_FileIcon);
   ImageList2 = ThemeIcon("document-new", QStyle::SP_FileIcon);

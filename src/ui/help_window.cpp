@@ -1,6 +1,8 @@
 #include "ui/help_window.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPointer>
@@ -67,8 +69,46 @@ HelpWindow& TheHelpWindow() {
   return *window;
 }
 
+namespace {
+
+// A modal dialog blocks every window that is not its own: the help window
+// becomes the dialog's while it runs and a window of its own again after.
+void FollowModalDialog(HelpWindow& window) {
+  auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+  if (!dialog || window.parentWidget() == dialog) return;
+  window.setParent(dialog, Qt::Window);
+  QObject::connect(
+      dialog, &QDialog::finished, &window,
+      [w = &window] {
+        const bool shown = w->isVisible();
+        w->setParent(nullptr, Qt::Window);
+        if (shown) w->show();
+      },
+      Qt::SingleShotConnection);
+}
+
+class F1Filter : public QObject {
+ public:
+  F1Filter(int contextNumber, QObject* parent) : QObject(parent), context_(contextNumber) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier) return false;
+    ShowHelp(context_);
+    return true;
+  }
+
+ private:
+  int context_;
+};
+
+}  // namespace
+
+void HelpOnF1(QWidget& window, int contextNumber) { window.installEventFilter(new F1Filter(contextNumber, &window)); }
+
 void ShowHelp(int contextNumber) {
   HelpWindow& window = TheHelpWindow();
+  FollowModalDialog(window);
   window.showTopic(contextNumber);
   window.show();
   window.raise();

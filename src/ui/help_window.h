@@ -25,6 +25,8 @@ inline constexpr int SettingsPassword = 23;
 inline constexpr int SettingsComment = 24;
 inline constexpr int SettingsViewer = 25;
 inline constexpr int SettingsPackers = 26;
+inline constexpr int StartDialog = 30;    // the start dialog frmStart
+inline constexpr int SelfExtractor = 31;  // zipexe's window "EXE-Datei erstellen"
 }  // namespace help
 
 class HelpWindow : public QWidget {
@@ -51,7 +53,14 @@ QString HelpFilePath();
 // The one help window, created when first asked for.
 HelpWindow& TheHelpWindow();
 
-// Shows the help window at the topic and brings it to the front.
+// Shows the help window at the topic and brings it to the front. Asked
+// while a modal dialog runs, the help window belongs to that dialog until it
+// ends, so that the dialog does not block it.
 void ShowHelp(int contextNumber);
+
+// Makes F1 open the help at the window's topic: pressed in the window or in
+// any of its controls that has no use for the key. The filter lives as long
+// as the window.
+void HelpOnF1(QWidget& window, int contextNumber);
 
 }  // namespace kx
