@@ -1,11 +1,15 @@
 # Kravix: `make run` builds and starts the program, `make test` builds and runs
-# every test. Both install the Debian packages they need first.
+# every test. Both install the Debian packages they need first. `make install`
+# installs under PREFIX (into DESTDIR when given), `make deb` builds a Debian
+# package in $(BUILD)/.
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 180
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
-.PHONY: all deps configure build run test bench fuzz fuzz-ci clean
+.PHONY: all deps configure build run test bench fuzz fuzz-ci clean install deb
 
 all: build
 
@@ -25,6 +29,18 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# Straight into the system (no DESTDIR), the desktop's caches are refreshed too.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@if [ -z "$(DESTDIR)" ]; then \
+	  command -v update-mime-database >/dev/null && update-mime-database "$(PREFIX)/share/mime" || true; \
+	  command -v update-desktop-database >/dev/null && update-desktop-database -q "$(PREFIX)/share/applications" || true; \
+	  command -v gtk-update-icon-cache >/dev/null && gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" || true; \
+	fi
+
+deb: build
+	packaging/build-deb.sh $(BUILD) $(BUILD)
 
 bench: build
 	bench/run.sh $(BUILD)
