@@ -21,6 +21,7 @@
 
 class QAction;
 class QDragMoveEvent;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -148,6 +149,42 @@ class ArchiveWindow : public QMainWindow {
   // Asks, then takes the file-type registration back and stores
   // "Explorereintrag" = "0"; the next start registers again.
   void mnuderegistrieung_Click();
+
+  // --- list interaction, help, About, toolbar layout (list_interaction.cpp,
+  //     help_commands.cpp)
+  // Connects the list's double-click, Enter and right-click, the help menu,
+  // "&Info", F1 and the toolbar's rearranging (called once, at creation).
+  void connectListInteraction();
+  // Extract and start: asks, extracts the first selected entry into
+  // TargetFolder (a folder entry first where the user chooses, too) and opens
+  // it with the program of its file type, or lets the user choose one. Does
+  // nothing without an archive or a selection; failures are reported once,
+  // at the end.
+  void ListView1_DblClick();
+  // Enter (13) runs ListView1_DblClick; other keys do nothing here.
+  void ListView1_KeyPress(int KeyAscii);
+  // A button other than the left one on a list with a selected row shows
+  // "&Bearbeiten" as a context menu at the position (global coordinates).
+  void ListView1_MouseDown(Qt::MouseButton Button, const QPoint& globalPos);
+  // The extracted file or folder of a stored name below folder: folder +
+  // name, else folder + the name's file part; empty when neither exists
+  // inside the folder.
+  static QString ExtractedEntryPath(const QString& folder, const QString& storedName);
+  // Starts the extracted path with its file type's program, the "Öffnen
+  // mit..." chooser where the type has none; raises what fails.
+  void StartExtracted(const QString& path);
+  // "&Inhalt" and "&Menü": the help at context number 2 or 4, as F1 would.
+  void mnuhinhalt_Click();
+  void mnuhmenue_Click();
+  // "&Info": the About box.
+  void mnuhinfo_Click();
+  // Stores the toolbar layout (group "Kravix/Kravix", key "Toolbar").
+  void Toolbar1_Change();
+  // Calls Toolbar1_Change when the user has moved the toolbar to another
+  // place (another edge, floating, or floating elsewhere).
+  void watchToolbarLayout();
+  // F1 opens the help at the window's context number ("HelpContextID").
+  void keyPressEvent(QKeyEvent* event) override;
 
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
