@@ -184,7 +184,6 @@ class ArchiveWindow : public QMainWindow {
   // place (another edge, floating, or floating elsewhere).
   void watchToolbarLayout();
   // F1 opens the help at the window's context number ("HelpContextID").
-  void keyPressEvent(QKeyEvent* event) override;
 
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);

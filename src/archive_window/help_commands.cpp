@@ -14,8 +14,6 @@
 namespace kx {
 namespace {
 
-constexpr const char* kHelpContext = "HelpContextID";
-
 // Sends F1 to the window, as a press of the key would.
 void PressF1(QWidget& window) {
   QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
@@ -58,22 +56,13 @@ class ToolbarWatch : public QObject {
 }  // namespace
 
 void ArchiveWindow::mnuhinhalt_Click() {
-  setProperty(kHelpContext, help::Contents);
+  setProperty(kHelpContextProperty, help::Contents);
   PressF1(*this);
 }
 
 void ArchiveWindow::mnuhmenue_Click() {
-  setProperty(kHelpContext, help::Menus);
+  setProperty(kHelpContextProperty, help::Menus);
   PressF1(*this);
-}
-
-void ArchiveWindow::keyPressEvent(QKeyEvent* event) {
-  if (event->key() != Qt::Key_F1) {
-    QMainWindow::keyPressEvent(event);
-    return;
-  }
-  ShowHelp(property(kHelpContext).toInt());
-  event->accept();
 }
 
 void ArchiveWindow::mnuhinfo_Click() { ShowAbout(this); }

@@ -89,22 +89,25 @@ void FollowModalDialog(HelpWindow& window) {
 
 class F1Filter : public QObject {
  public:
-  F1Filter(int contextNumber, QObject* parent) : QObject(parent), context_(contextNumber) {}
+  explicit F1Filter(QWidget& window) : QObject(&window), window_(window) {}
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier) return false;
-    ShowHelp(context_);
+    ShowHelp(window_.property(kHelpContextProperty).toInt());
     return true;
   }
 
  private:
-  int context_;
+  QWidget& window_;
 };
 
 }  // namespace
 
-void HelpOnF1(QWidget& window, int contextNumber) { window.installEventFilter(new F1Filter(contextNumber, &window)); }
+void HelpOnF1(QWidget& window, int contextNumber) {
+  window.setProperty(kHelpContextProperty, contextNumber);
+  window.installEventFilter(new F1Filter(window));
+}
 
 void ShowHelp(int contextNumber) {
   HelpWindow& window = TheHelpWindow();

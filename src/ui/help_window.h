@@ -60,7 +60,9 @@ void ShowHelp(int contextNumber);
 
 // Makes F1 open the help at the window's topic: pressed in the window or in
 // any of its controls that has no use for the key. The filter lives as long
-// as the window.
+// as the window. A window may change its topic later through the property
+// kHelpContextProperty (the archive window's help commands do).
+inline constexpr const char* kHelpContextProperty = "HelpContextID";
 void HelpOnF1(QWidget& window, int contextNumber);
 
 }  // namespace kx
