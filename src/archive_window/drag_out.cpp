@@ -194,7 +194,8 @@ QString DraggedEntries::directSaveName() const {
 }
 
 QByteArray DraggedEntries::directSaveTo(const QByteArray& uri) const {
-  const QUrl url = QUrl::fromEncoded(uri.left(uri.indexOf('\0')).trimmed());
+  const qsizetype end = uri.indexOf('\0');  // some targets end it with a NUL
+  const QUrl url = QUrl::fromEncoded(uri.left(end < 0 ? uri.size() : end).trimmed());
   const QString host = url.host();
   if (!url.isLocalFile() || !(host.isEmpty() || host == "localhost" || host == QSysInfo::machineHostName()))
     return "F";
