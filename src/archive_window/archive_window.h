@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "engine/kxzip.h"
 
@@ -28,6 +29,7 @@ class QToolBar;
 
 namespace kx {
 
+class DraggedEntries;
 class EntryListView;
 
 // The columns of the command-state table: which commands an archive allows.
@@ -184,6 +186,24 @@ class ArchiveWindow : public QMainWindow {
   // place (another edge, floating, or floating elsewhere).
   void watchToolbarLayout();
   // F1 opens the help at the window's context number ("HelpContextID").
+
+  // --- drag out (drag_out.cpp)
+  // Lets the selected rows be dragged out of ListView1 to a file manager,
+  // and keeps such a drag from being dropped back on the list.
+  void connectDragOutCommands();
+  // Extracts the entries of the selected rows into a fresh private folder
+  // (the password page first when the archive needs it) and returns what a
+  // drag of them offers; null when nothing was extracted, the reason already
+  // told. The previous drag's folder is removed first.
+  std::unique_ptr<DraggedEntries> ListView1_OLEStartDrag();
+  // Runs a drag of the selected rows until it is dropped or given up.
+  void dragOutEntries();
+  // Direct save: copies the extracted files and folders into folder, by
+  // OverwriteMode (asking when it says so); never writes through a link.
+  void saveDraggedEntries(const QStringList& paths, const QString& folder);
+  // Removes the private folder of the last drag (also done by the next
+  // drag and at program end).
+  static void RemoveDragOutFolder();
 
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);

@@ -42,6 +42,22 @@ class ViewEvents : public QObject {
   EntryListView* list_;
 };
 
+// Rows can be dragged out of either view, but nothing is dropped on them:
+// what a drag of rows offers is the list's business.
+template <class View>
+class DraggableView : public View {
+ public:
+  explicit DraggableView(EntryListView* list) : View(list), list_(list) {
+    this->setDragDropMode(QAbstractItemView::DragOnly);
+  }
+
+ protected:
+  void startDrag(Qt::DropActions) override { emit list_->dragOutWanted(); }
+
+ private:
+  EntryListView* list_;
+};
+
 }  // namespace
 
 EntryListView::EntryListView(QWidget* parent) : QWidget(parent) {
@@ -49,7 +65,7 @@ EntryListView::EntryListView(QWidget* parent) : QWidget(parent) {
   model_ = new EntryTableModel(this);
   selection_ = new QItemSelectionModel(model_, this);
 
-  report_ = new QTableView(this);
+  report_ = new DraggableView<QTableView>(this);
   report_->setObjectName("ListView1Report");
   report_->setModel(model_);
   report_->setSelectionModel(selection_);
@@ -68,7 +84,7 @@ EntryListView::EntryListView(QWidget* parent) : QWidget(parent) {
   for (int c = 0; c < ColumnCount; ++c)
     report_->setColumnWidth(c, TwipsToPixelsX(EntryTableModel::ColumnWidthTwips(c)));
 
-  icons_ = new QListView(this);
+  icons_ = new DraggableView<QListView>(this);
   icons_->setObjectName("ListView1Icons");
   icons_->setModel(model_);
   icons_->setSelectionModel(selection_);

@@ -60,6 +60,7 @@ class EntryListView : public QWidget {
   void activated();              // double click or Enter on a row
   void columnClicked(int column);
   void contextMenuWanted(const QPoint& globalPos);
+  void dragOutWanted();          // selected rows dragged out of the list
 
  private:
   void applySort();

@@ -63,6 +63,10 @@ int EntryTableModel::rowCount(const QModelIndex& parent) const {
 
 int EntryTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
+Qt::ItemFlags EntryTableModel::flags(const QModelIndex& index) const {
+  return QAbstractTableModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
 QString EntryTableModel::CellText(const EntryRow& row, int column) {
   switch (column) {
     case ColName: return row.name;

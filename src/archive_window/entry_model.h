@@ -21,6 +21,8 @@ class EntryTableModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  // Rows can be dragged (out of the list, to a file manager).
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   void setRows(std::vector<EntryRow> rows);
