@@ -7,7 +7,7 @@ packages=(
   # tool chain
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   # libraries
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libzip-dev zlib1g-dev libdeflate-dev libssl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev libzip-dev zlib1g-dev libdeflate-dev libssl-dev
   libgtest-dev googletest libbenchmark-dev
   # peer programs the tests compare against
   zip unzip 7zip libarchive-tools arj arc lhasa nomarch unar sharutils python3
