@@ -205,6 +205,16 @@ class ArchiveWindow : public QMainWindow {
   // drag and at program end).
   static void RemoveDragOutFolder();
 
+  // --- code page of entry names (code_page_command.cpp)
+  // Adds "&Zeichensatz der Namen" to "A&nsicht" and connects its entries.
+  void connectCodePageCommands();
+  // Before each listing: the engine reads the archive's names in the code
+  // page stored for that path (automatic when none); the menu marks it.
+  void applyStoredCodePage(const QString& archive);
+  // Entry index (0 automatic .. 6 GBK) chosen for the ZIP archive shown:
+  // stored for its path, and the archive is listed again.
+  void mnuzeichensatz_Click(int index);
+
   // Status panel 1, the message line.
   void setStatusMessage(const QString& text);
   QString statusMessage() const;

@@ -93,6 +93,7 @@ void ArchiveWindow::viewzip(const QString& archive) {
     while (path.startsWith(' ')) path.remove(0, 1);
     KxZip1.ZipFile = path.toStdString();
   });
+  step([&] { applyStoredCodePage(QString::fromStdString(KxZip1.ZipFile)); });
   step([&] { ListView1->model()->clear(); });
   step([&] { KxZip1.SetAction(action::ReadDirectory); });
   if (KxZip1.EntryCount() <= 0) {

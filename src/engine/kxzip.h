@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/entry.h"
+#include "engine/io/code_page.h"
 #include "engine/result_codes.h"
 
 namespace kx {
@@ -101,6 +102,10 @@ class KxZip {
   std::int16_t ExtractMode = 0;       // 0 all, 1 freshen, 2 update
   std::int16_t OverwriteMode = 0;     // 0 ask, 1 always, 2 never
   std::int32_t VolumeSize = kFloppyVolumeSize;
+  // How ZIP entry names without the UTF-8 flag are read, for every action:
+  // 0 automatic, else a code page number of CodePage (437, 850, 866, 1252,
+  // 932 Shift-JIS, 936 GBK).
+  std::int16_t NameCodePage = 0;
 
   // The options above as their enums; a number outside the enum's range
   // is passed on as it is, and the operations treat it as their default.
@@ -109,6 +114,7 @@ class KxZip {
   ArchiveDate archiveDate() const { return static_cast<ArchiveDate>(ArchiveDateMode); }
   ExtractChoice extractChoice() const { return static_cast<ExtractChoice>(ExtractMode); }
   Overwrite overwrite() const { return static_cast<Overwrite>(OverwriteMode); }
+  CodePage nameCodePage() const { return CodePageOf(NameCodePage); }
 
   std::function<void(ProgressEvent&)> Progress;
   std::function<void(PromptEvent&)> Prompt;

@@ -16,8 +16,8 @@
 
 #include "engine/io/file_io.h"
 #include "engine/io/byte_source.h"
-#include "engine/io/cp437.h"
 #include "engine/io/replace_file.h"
+#include "engine/zip/zip_entry_name.h"
 #include "engine/zip/zip_format.h"
 
 namespace kx {
@@ -165,46 +165,6 @@ bool LocalMatchesCentral(WindowReader& reader, std::uint64_t localAt, const std:
          Le32(h + local::kCrcAt) == crc && localPacked == packedSize && localSize == size;
 }
 
-// libzip's test for UTF-8 when it guesses an encoding: lead and continuation
-// bits only (it accepts overlong forms that IsValidUtf8 refuses). Bytes
-// 0x20..0x7F, tab, CR and LF count as ASCII.
-bool LibzipTakesAsUtf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if ((c > 31 && c < 128) || c == '\r' || c == '\n' || c == '\t') continue;
-    std::size_t follow = 0;
-    if ((c & 0xe0) == 0xc0) follow = 1;
-    else if ((c & 0xf0) == 0xe0) follow = 2;
-    else if ((c & 0xf8) == 0xf0) follow = 3;
-    else return false;
-    if (i + follow >= s.size()) return false;
-    for (std::size_t j = 1; j <= follow; ++j) {
-      if ((static_cast<unsigned char>(s[i + j]) & 0xc0) != 0x80) return false;
-    }
-    i += follow;
-  }
-  return true;
-}
-
-// The name zip_stat gives for these bytes: UTF-8 (or ASCII) kept as it is,
-// anything else read as code page 437. false where ours could differ from
-// libzip's: a NUL (zip_stat's name ends there), a UTF-8 flag on bytes libzip
-// refuses, or control characters in a code page 437 name (libzip maps those
-// to symbols, Cp437ToUtf8 keeps them).
-bool NameAsLibzipGivesIt(const std::string& raw, bool utf8Flag, std::string& out) {
-  if (raw.find('\0') != std::string::npos) return false;
-  if (LibzipTakesAsUtf8(raw)) {
-    out = raw;
-    return true;
-  }
-  if (utf8Flag) return false;
-  for (unsigned char c : raw) {
-    if (c < 0x20 || c == 0x7f) return false;
-  }
-  out = Cp437ToUtf8(raw);
-  return true;
-}
-
 // A new file beside the archive that is removed unless it was committed.
 struct Temporary {
   explicit Temporary(const std::string& target) { fd = CreateTemporaryBeside(target, path); }
@@ -286,7 +246,7 @@ bool FastDelete::ReadAt(std::uint64_t offset, void* out, std::size_t n) const {
   return DescriptorSource(fd_, fileSize_).read(offset, out, n);
 }
 
-bool FastDelete::Open() {
+bool FastDelete::Open(CodePage names) {
   fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
   struct stat st {};
@@ -301,7 +261,7 @@ bool FastDelete::Open() {
   if (cd.directoryOffset + cd.directorySize != tailStart_) return false;
   directory_.resize(static_cast<std::size_t>(cd.directorySize));
   if (!ReadAt(cd.directoryOffset, directory_.data(), directory_.size())) return false;
-  return TakeRecords(cd.records);
+  return TakeRecords(cd.records, names);
 }
 
 // The end record (and the Zip64 records when there are any) of a one-disk
@@ -353,11 +313,12 @@ bool FastDelete::OnlyEndRecord(std::uint64_t endAt) const {
 
 // Walks the raw directory beside ReadCentralDirectory's records: where each
 // record lies and where its local header offset is stored.
-bool FastDelete::TakeRecords(const std::vector<CdRecord>& records) {
+bool FastDelete::TakeRecords(std::vector<CdRecord>& records, CodePage names) {
   entries_.clear();
   entries_.reserve(records.size());
   std::size_t pos = 0;
-  for (const CdRecord& rec : records) {
+  EntryNamer namer(names);
+  for (CdRecord& rec : records) {
     if (directory_.size() - pos < central::kFixedSize || Le32(Bytes(directory_, pos)) != zipsig::kCentralHeader) return false;
     const std::uint8_t* r = Bytes(directory_, pos);
     const std::size_t nameLen = Le16(r + central::kNameLengthAt);
@@ -367,7 +328,7 @@ bool FastDelete::TakeRecords(const std::vector<CdRecord>& records) {
     if (rec.diskStart != 0 || (rec.flags & flag::kMaskedHeaders)) return false;
 
     Entry e;
-    if (!NameAsLibzipGivesIt(rec.rawName, rec.flags & flag::kUtf8, e.name)) return false;
+    e.name = namer.NameOf(rec);
     e.localOffset = rec.localOffset;
     e.packedSize = rec.packedSize;
     e.size = rec.size;
@@ -386,7 +347,6 @@ bool FastDelete::TakeRecords(const std::vector<CdRecord>& records) {
       const std::size_t len = Le16(r + at + 2);
       at += 4;
       if (extraEnd - at < len) return false;
-      if (id == extra::kUnicodePath) return false;  // libzip may report the name in it
       if (id == extra::kZip64) {
         if (sawZip64) return false;
         sawZip64 = true;

@@ -12,13 +12,13 @@
 // span confirmed by its local header and data descriptor, each local header
 // agreeing with its central record (name, method, flags, time, checksum and
 // sizes), the directory, the Zip64 records and the end record adjoining,
-// every entry on disk 0, no other end record where libzip searches for one,
-// and names that come out exactly as libzip reports them: so libzip reads
-// the same entries, and a selection matches the same ones either way.
-// Anything else (a self-extractor stub, gaps, overlaps, entries out of
-// order, masked headers, a Unicode path field, an end record inside an
-// entry's data) makes Open or CheckLayout answer false, and the caller
-// deletes through libzip instead.
+// every entry on disk 0 and no other end record where libzip searches for
+// one: so libzip would read the same entries. Names are the ones every
+// operation decides (zip_entry_name.h), so a selection matches the same
+// entries either way. Anything else (a self-extractor stub, gaps, overlaps,
+// entries out of order, masked headers, an end record inside an entry's
+// data) makes Open or CheckLayout answer false, and the caller deletes
+// through libzip instead.
 //
 // New bytes go to a temporary file beside the archive (replace_file.h), which
 // is flushed and renamed over the archive only when it is complete. A cancel,
@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/io/code_page.h"
 #include "engine/result_codes.h"
 #include "engine/zip/zip_central_dir.h"
 #include "engine/zip/update_progress.h"
@@ -45,12 +46,13 @@ class FastDelete {
   FastDelete(const FastDelete&) = delete;
   FastDelete& operator=(const FastDelete&) = delete;
 
-  // Reads the end records and the central directory. false when the archive
-  // cannot be read this way or is not one this class takes.
-  bool Open();
+  // Reads the end records and the central directory, naming the entries in
+  // the code page names. false when the archive cannot be read this way or
+  // is not one this class takes.
+  bool Open(CodePage names = CodePage::Automatic);
 
   std::size_t count() const { return entries_.size(); }
-  // The entry's name as zip_stat reports it.
+  // The entry's one name (zip_entry_name.h).
   const std::string& name(std::size_t i) const { return entries_[i].name; }
   std::uint64_t packedSize(std::size_t i) const { return entries_[i].packedSize; }
 
@@ -81,7 +83,7 @@ class FastDelete {
 
   bool CheckTail(std::uint64_t endRecordOffset, std::size_t commentLength);
   bool OnlyEndRecord(std::uint64_t endRecordOffset) const;
-  bool TakeRecords(const std::vector<CdRecord>& records);
+  bool TakeRecords(std::vector<CdRecord>& records, CodePage names);
   std::uint64_t SpanEnd(std::size_t i) const;
   bool ReadAt(std::uint64_t offset, void* out, std::size_t n) const;
   std::string DirectoryWithNewOffsets(const std::vector<bool>& drop, const std::vector<std::uint64_t>& newOffset) const;

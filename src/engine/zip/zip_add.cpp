@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 #include "engine/zip/zip_format.h"
 #include "engine/cancel.h"
@@ -23,6 +24,7 @@
 #include "engine/functions/quick_options.h"
 #include "engine/zip/zip_add_collect.h"
 #include "engine/zip/update_session.h"
+#include "engine/zip/zip_entry_name.h"
 #include "engine/zip/zip_sources.h"
 
 namespace kx {
@@ -76,12 +78,27 @@ void SetExtendedTimestamp(zip_t* za, zip_uint64_t index, std::time_t mtime) {
                            ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
 }
 
+// The stored entries by their one name (zip_entry_name.h), the names the
+// list shows; of equal names the first counts. libzip's table must have the
+// same count, so an index means the same entry in both.
+Result ExistingEntries(const UpdateSession& session, CodePage page, std::unordered_map<std::string, zip_int64_t>& out) {
+  const zip_int64_t count = zip_get_num_entries(session.archive(), 0);
+  if (count <= 0) return rc::Ok;
+  std::vector<std::string> names;
+  if (const Result r = DecideNames(FileSource(session.path()), page, names); r != rc::Ok) return r;
+  if (static_cast<zip_int64_t>(names.size()) != count) return rc::ArchiveError;
+  for (std::size_t i = 0; i < names.size(); ++i) out.emplace(std::move(names[i]), static_cast<zip_int64_t>(i));
+  return rc::Ok;
+}
+
 // Decides per collected item: add, replace (file newer by at least the 2 s of
 // a DOS time) or leave alone.
-std::vector<PlannedEntry> PlanEntries(zip_t* za, const std::vector<SourceItem>& items) {
+std::vector<PlannedEntry> PlanEntries(zip_t* za, const std::unordered_map<std::string, zip_int64_t>& existingEntries,
+                                      const std::vector<SourceItem>& items) {
   std::vector<PlannedEntry> replaced, added;
   for (const auto& item : items) {
-    const zip_int64_t existing = zip_name_locate(za, item.storedName.c_str(), 0);
+    const auto found = existingEntries.find(item.storedName);
+    const zip_int64_t existing = found == existingEntries.end() ? -1 : found->second;
     if (existing < 0) {
       added.push_back({&item, -1});
       continue;
@@ -251,7 +268,9 @@ Result AddFiles(KxZip& zip) {
   if (const Result r = CollectSources(requested, options, items); r != rc::Ok) return r;
   if (!zip.LongNames) ApplyShortNames(items);
 
-  const std::vector<PlannedEntry> plan = PlanEntries(session.archive(), items);
+  std::unordered_map<std::string, zip_int64_t> existing;
+  if (const Result r = ExistingEntries(session, zip.nameCodePage(), existing); r != rc::Ok) return r;
+  const std::vector<PlannedEntry> plan = PlanEntries(session.archive(), existing, items);
   EntryWriter writer(session.archive(), zip, pool, progress);
   writer.QueueCompression(plan);
   pool.Start();

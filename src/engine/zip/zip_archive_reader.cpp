@@ -1,18 +1,9 @@
 // ZipArchiveReader: opens a ZIP or a split set and builds the entry table.
 //
-// Names: each entry has exactly one name, decided here; listing shows it,
-// CleanEntryName judges it and extraction writes it. In this order:
-//   - general-purpose bit 11 set: the header name, which must be valid
-//     UTF-8 (else the archive is refused, as libzip refuses it);
-//   - bit 11 clear and an Info-ZIP Unicode-path field (0x7075, version 1)
-//     whose CRC matches the header name and whose name is valid UTF-8 and
-//     not empty: the field's name (a stale field, CRC mismatch, is ignored);
-//   - bit 11 clear, made on Unix or macOS, and the header name valid UTF-8:
-//     that name (Info-ZIP's zip on Linux stores UTF-8 without the flag
-//     when it finds no UTF-8 locale of its own; the peers read it as UTF-8);
-//   - else the header name read as code page 437 (DOS archives).
-// libzip's own idea of the names is never used: entries are addressed by index.
-// The archive comment: valid UTF-8 is kept, anything else is read as code page 437.
+// Names: each entry has exactly one name, decided by EntryNamer
+// (zip_entry_name.h) in the code page zip.NameCodePage chooses; listing shows
+// it, CleanEntryName judges it and extraction writes it. libzip's own idea of
+// the names is never used: entries are addressed by index.
 //
 // The table comes from our own parse of the central directory (raw DOS
 // dates, local header offsets, NULs inside names); libzip's count must agree,
@@ -36,38 +27,12 @@
 #include "engine/io/split_set.h"
 #include "engine/zip/zip_central_dir.h"
 #include "engine/zip/zip_comment.h"
+#include "engine/zip/zip_entry_name.h"
 
 namespace kx {
 
 using namespace zipfmt;
 namespace {
-
-enum class NameSource { Header, UnicodeField, CodePage437 };
-
-// Where an entry's one name comes from (see the top of this file); a name
-// flagged UTF-8 has been checked by ZipArchiveReader::Parse.
-NameSource SourceOf(const CdRecord& rec) {
-  if (rec.flags & flag::kUtf8) return NameSource::Header;
-  if (rec.hasUnicodeName && !rec.unicodeName.empty() && IsValidUtf8(rec.unicodeName)) return NameSource::UnicodeField;
-  const std::uint8_t host = static_cast<std::uint8_t>(rec.madeBy >> 8);
-  if ((host == host::kUnix || host == host::kOsx) && IsValidUtf8(rec.rawName)) return NameSource::Header;
-  return NameSource::CodePage437;
-}
-
-// The one name of an entry. With take, the header's name bytes may be moved
-// out of rec (listing needs them no more).
-std::string NameOf(CdRecord& rec, bool take) {
-  switch (SourceOf(rec)) {
-    case NameSource::Header: return take ? std::move(rec.rawName) : rec.rawName;
-    case NameSource::UnicodeField: return std::move(rec.unicodeName);
-    case NameSource::CodePage437: break;
-  }
-  return Cp437ToUtf8(rec.rawName);
-}
-
-std::string DecodeComment(const std::string& raw) {
-  return IsValidUtf8(raw) ? raw : Cp437ToUtf8(raw);
-}
 
 bool EndsWithSlash(const std::string& name) {
   return !name.empty() && (name.back() == '/' || name.back() == '\\');
@@ -121,10 +86,10 @@ EntryInfo InfoOf(CdRecord& rec, std::string name, std::uint32_t& unixMode) {
   return info;
 }
 
-ZipEntryRecord MakeRecord(zip_uint64_t index, CdRecord& rec) {
+ZipEntryRecord MakeRecord(zip_uint64_t index, CdRecord& rec, EntryNamer& namer) {
   ZipEntryRecord e;
   e.index = index;
-  e.info = InfoOf(rec, NameOf(rec, false), e.unixMode);
+  e.info = InfoOf(rec, namer.NameOf(rec), e.unixMode);
   e.isSymlink = S_ISLNK(e.unixMode);
   e.rawName = std::move(rec.rawName);
   e.encryptionMethod = EncryptionOf(rec);
@@ -182,7 +147,7 @@ ZipArchiveReader::~ZipArchiveReader() {
 Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
-  return Load(*src, checkSafety);
+  return Load(*src, zip.nameCodePage(), checkSafety);
 }
 
 Result ZipArchiveReader::List(KxZip& zip, ArchiveDirectory& out) {
@@ -193,8 +158,9 @@ Result ZipArchiveReader::List(KxZip& zip, ArchiveDirectory& out) {
   if (const Result r = Parse(*src, cd); r != rc::Ok) return r;
   out.entries.reserve(cd.records.size());
   std::uint32_t unixMode = 0;
-  for (CdRecord& rec : cd.records) out.entries.push_back(InfoOf(rec, NameOf(rec, true), unixMode));
-  out.comment = DecodeComment(cd.comment);
+  EntryNamer namer(zip.nameCodePage());
+  for (CdRecord& rec : cd.records) out.entries.push_back(InfoOf(rec, namer.NameOf(rec, true), unixMode));
+  out.comment = namer.CommentOf(cd.comment);
   return rc::Ok;
 }
 
@@ -251,7 +217,7 @@ Result ZipArchiveReader::Parse(const ByteSource& src, CentralDirectory& cd) {
   return rc::Ok;
 }
 
-Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
+Result ZipArchiveReader::Load(const ByteSource& src, CodePage page, bool checkSafety) {
   CentralDirectory cd;
   if (const Result r = Parse(src, cd); r != rc::Ok) return r;
 
@@ -272,8 +238,9 @@ Result ZipArchiveReader::Load(const ByteSource& src, bool checkSafety) {
   if (zip_get_num_entries(za_, 0) != static_cast<zip_int64_t>(cd.records.size())) return rc::ArchiveError;
 
   entries_.reserve(cd.records.size());
-  for (std::size_t i = 0; i < cd.records.size(); ++i) entries_.push_back(MakeRecord(i, cd.records[i]));
-  comment_ = DecodeComment(cd.comment);
+  EntryNamer namer(page);
+  for (std::size_t i = 0; i < cd.records.size(); ++i) entries_.push_back(MakeRecord(i, cd.records[i], namer));
+  comment_ = namer.CommentOf(cd.comment);
   return checkSafety ? CheckSafety(src, cd) : rc::Ok;
 }
 

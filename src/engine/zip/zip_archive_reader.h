@@ -8,8 +8,9 @@
 //   - finishes a comment change an earlier crash left half done;
 //   - opens the file (or the split set, asking through zip.Prompt kind 1 for a
 //     missing volume) read-only with libzip;
-//   - decides every entry's one name (zip_archive.cpp says how: the UTF-8
-//     flag, Info-ZIP's Unicode-path field, the host, else code page 437),
+//   - decides every entry's one name (zip_entry_name.h says how: the UTF-8
+//     flag, Info-ZIP's Unicode-path field, the chosen code page or else the
+//     host and code page 437),
 //     cleans it with CleanEntryName and keeps the verdict per entry;
 //   - when checkSafety is set, refuses the archive (rc::ArchiveError) if
 //     entries' data overlap or run past the end, or two entries share a
@@ -32,6 +33,7 @@
 #include <zip.h>
 
 #include "engine/io/byte_source.h"
+#include "engine/io/code_page.h"
 #include "engine/entry.h"
 #include "engine/kxzip.h"
 #include "engine/result_codes.h"
@@ -89,7 +91,7 @@ class ZipArchiveReader {
   Result Parse(const ByteSource& src, CentralDirectory& cd);
   // Parses the directory from src, opens libzip on the same bytes and builds
   // the entry table; path_ is the single file's path (unused for split sets).
-  Result Load(const ByteSource& src, bool checkSafety);
+  Result Load(const ByteSource& src, CodePage page, bool checkSafety);
 
   // Refuses overlapping spans and duplicate cleaned names; sets problem_.
   Result CheckSafety(const ByteSource& src, const CentralDirectory& cd);

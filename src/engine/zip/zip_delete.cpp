@@ -2,8 +2,9 @@
 // patterns). The kept entries are copied as they are, without recompressing:
 // by FastDelete, which copies their byte ranges in the kernel, when the
 // archive's layout is one it takes; through libzip otherwise (a
-// self-extractor stub, gaps between entries, ...). Both see the names that
-// zip_stat reports, so a request selects the same entries either way. When
+// self-extractor stub, gaps between entries, ...). Both select by the names
+// every operation sees (zip_entry_name.h, in zip.NameCodePage), so a request
+// selects the entries the list shows, either way. When
 // no entry remains the archive becomes an empty archive (its end record
 // alone, comment kept), never a deleted file.
 #include "engine/zip/zip_delete.h"
@@ -15,6 +16,7 @@
 #include "engine/zip/fast_delete.h"
 #include "engine/zip/zip_add_collect.h"
 #include "engine/zip/update_session.h"
+#include "engine/zip/zip_entry_name.h"
 
 namespace kx {
 namespace {
@@ -73,15 +75,21 @@ std::string ArchiveComment(zip_t* za) {
   return c ? std::string(c, static_cast<std::size_t>(len)) : std::string();
 }
 
-Result DeleteThroughLibzip(UpdateSession& session, const EntrySelection& selection, UpdateProgress& progress) {
+// Our parse names the entries; libzip's table must have the same count, so
+// index i is the same entry in both (as ZipArchiveReader requires too).
+Result DeleteThroughLibzip(UpdateSession& session, const EntrySelection& selection, CodePage page,
+                           UpdateProgress& progress) {
   if (const Result r = session.OpenArchive(); r != rc::Ok) return r;
+  std::vector<std::string> names;
+  if (const Result r = DecideNames(FileSource(session.path()), page, names); r != rc::Ok) return r;
   zip_t* za = session.archive();
   Choice choice;
   const zip_int64_t count = zip_get_num_entries(za, 0);
+  if (count != static_cast<zip_int64_t>(names.size())) return rc::ArchiveError;
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t st;
-    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name) continue;
-    choice.Add(selection, st.name, (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0);
+    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
+    choice.Add(selection, names[static_cast<std::size_t>(i)], (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0);
     if (choice.drop.back() && zip_delete(za, static_cast<zip_uint64_t>(i)) != 0) return rc::ArchiveError;
   }
   if (choice.deleted.empty()) return rc::NoFiles;  // the archive stays untouched
@@ -104,7 +112,7 @@ Result DeleteEntries(KxZip& zip) {
   const EntrySelection selection(requested);
 
   FastDelete fast(session.path());
-  if (fast.Open()) {
+  if (fast.Open(zip.nameCodePage())) {
     Choice choice;
     for (std::size_t i = 0; i < fast.count(); ++i) choice.Add(selection, fast.name(i), fast.packedSize(i));
     if (choice.deleted.empty()) return rc::NoFiles;  // the archive stays untouched
@@ -113,7 +121,7 @@ Result DeleteEntries(KxZip& zip) {
       return fast.Write(choice.drop, progress);
     }
   }
-  return DeleteThroughLibzip(session, selection, progress);
+  return DeleteThroughLibzip(session, selection, zip.nameCodePage(), progress);
 }
 
 }  // namespace kx

@@ -1,0 +1,139 @@
+#include "engine/io/code_page.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+#include "engine/io/cp437.h"
+
+namespace kx {
+namespace {
+
+// Code points of the bytes 0x80..0xFF of the DOS pages 850 and 866.
+constexpr std::array<char16_t, 128> kCp850 = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
+    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6,
+    0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,
+};
+constexpr std::array<char16_t, 128> kCp866 = {
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C,
+    0x041D, 0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429,
+    0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436,
+    0x0437, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, 0x0401, 0x0451, 0x0404, 0x0454, 0x0407,
+    0x0457, 0x040E, 0x045E, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
+};
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F. The five bytes it
+// leaves free stay the C1 controls of the same number, as Windows maps them.
+constexpr std::array<char16_t, 32> kCp1252Low = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Shift-JIS as Windows writes it: CP932 keeps 0x5C a backslash and 0x7E a
+// tilde, where glibc's SHIFT_JIS turns them into yen and overline.
+const char* IconvNameOf(CodePage page) {
+  switch (page) {
+    case CodePage::ShiftJis: return "CP932";
+    case CodePage::Gbk: return "GBK";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+CodePage CodePageOf(std::int16_t code) {
+  for (CodePage page : kCodePages)
+    if (static_cast<std::int16_t>(page) == code) return page;
+  return CodePage::Automatic;
+}
+
+CodePageDecoder::CodePageDecoder(CodePage page) : page_(page) {
+  if (const char* name = IconvNameOf(page)) {
+    const iconv_t cd = ::iconv_open("UTF-8", name);
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_ = cd;
+  }
+}
+
+CodePageDecoder::~CodePageDecoder() {
+  if (iconv_) ::iconv_close(static_cast<iconv_t>(iconv_));
+}
+
+std::string CodePageDecoder::Decode(std::string_view bytes) {
+  if (IconvNameOf(page_)) return DecodeMultiByte(bytes);
+  if (page_ == CodePage::Automatic || page_ == CodePage::Cp437) return Cp437ToUtf8(bytes);
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    if (c < 0x80) out += static_cast<char>(c);
+    else if (page_ == CodePage::Cp850) AppendUtf8(out, kCp850[c - 0x80]);
+    else if (page_ == CodePage::Cp866) AppendUtf8(out, kCp866[c - 0x80]);
+    else AppendUtf8(out, c < 0xA0 ? kCp1252Low[c - 0x80] : char32_t(c));
+  }
+  return out;
+}
+
+// A byte iconv refuses becomes U+FFFD and the conversion goes on after it;
+// a sequence cut off at the end becomes one U+FFFD.
+std::string CodePageDecoder::DecodeMultiByte(std::string_view bytes) {
+  std::string out;
+  if (!iconv_) {
+    for (unsigned char c : bytes) {
+      if (c < 0x80) out += static_cast<char>(c);
+      else out += kReplacement;
+    }
+    return out;
+  }
+  const auto cd = static_cast<iconv_t>(iconv_);
+  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char buffer[256];
+  while (inLeft > 0) {
+    char* to = buffer;
+    std::size_t toLeft = sizeof buffer;
+    const std::size_t n = ::iconv(cd, &in, &inLeft, &to, &toLeft);
+    const int err = errno;
+    out.append(buffer, static_cast<std::size_t>(to - buffer));
+    if (n != static_cast<std::size_t>(-1) || err == E2BIG) continue;
+    out += kReplacement;
+    if (err == EINVAL) break;  // incomplete at the end
+    ++in;                      // EILSEQ: skip the byte without a character
+    --inLeft;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  return out;
+}
+
+std::string DecodeCodePage(CodePage page, std::string_view bytes) {
+  CodePageDecoder decoder(page);
+  return decoder.Decode(bytes);
+}
+
+}  // namespace kx
