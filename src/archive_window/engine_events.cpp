@@ -1,6 +1,7 @@
 #include "archive_window/engine_events.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -29,6 +30,24 @@ QString LowerFileName(const std::string& path) {
   return QString::fromStdString(FileNameOfPath(path)).toLower();
 }
 
+// Letting the window messages run repaints the progress window; with one
+// event per entry that was most of the time an archive of many small files
+// took to extract. They run for the first event of an operation, when the
+// bar moves, for an event that reports an error, and otherwise at most every
+// 20 ms (often enough for "&Abbrechen").
+bool TimeToLetMessagesRun(const ProgressEvent& e) {
+  static QElapsedTimer since;
+  static std::int16_t lastPercent = -1;
+  static std::int16_t lastOperation = -1;
+  if (e.MsgType == 0 && e.Percent == lastPercent && e.Operation == lastOperation && since.isValid() &&
+      since.elapsed() < 20)
+    return false;
+  lastPercent = e.Percent;
+  lastOperation = e.Operation;
+  since.restart();
+  return true;
+}
+
 // The normal mouse pointer again, however often the hourglass was asked for.
 void NormalPointer() {
   while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
@@ -42,7 +61,9 @@ void KxZip1_Progress(ProgressEvent& e) {
   err([&] { text = OperationText(e.Operation); });
   err([&] { TheProgressWindow().Label1->setText(text + LowerFileName(e.FileName)); });
   err([&] { TheProgressWindow().ProgressBar1->setValue(e.Percent); });
-  err([&] { QCoreApplication::processEvents(); });
+  err([&] {
+    if (TimeToLetMessagesRun(e)) QCoreApplication::processEvents();
+  });
   err([&] {
     if (e.MsgType == 0 || e.MsgType == rc::Cancelled || e.MsgType == rc::NoFiles) return;
     NormalPointer();
