@@ -28,12 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>;
 
-Tree FilesUnder(const fs::path& root) {
-  Tree files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = kxtest::ReadFile(e.path());
-  return files;
-}
+using kxtest::FilesUnder;
 
 class DragOut : public kxtest::LoadedWindow {
  protected:

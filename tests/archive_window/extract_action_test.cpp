@@ -27,14 +27,7 @@ using Tree = std::map<std::string, std::string>;
 const QString kDone = "Letzte Nachricht - Entpacken abgeschlossen...";
 const QString kCancelled = "Letzte Nachicht - Entpacken abgebrochen.";
 
-// Every file under a folder, by its path inside it, with its content.
-Tree FilesUnder(const fs::path& root) {
-  Tree files;
-  if (!fs::exists(root)) return files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = kxtest::ReadFile(e.path());
-  return files;
-}
+using kxtest::FilesUnder;
 
 class ExtractAction : public kxtest::LoadedWindow {
  protected:

@@ -120,4 +120,12 @@ std::set<std::string> PeerNames(const fs::path& archive) {
   return names;
 }
 
+std::map<std::string, std::string> FilesUnder(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  if (!fs::exists(root)) return files;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadFile(e.path());
+  return files;
+}
+
 }  // namespace kxtest

@@ -3,6 +3,7 @@
 // (the peers) without a shell.
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ RunResult Run(const std::vector<std::string>& argv, const fs::path& cwd = {},
 
 void WriteFile(const fs::path& path, const std::string& content);
 std::string ReadFile(const fs::path& path);
+
+// Every regular file below root, by its path inside root, with its content;
+// empty when root is missing.
+std::map<std::string, std::string> FilesUnder(const fs::path& root);
 
 // The entry names of an archive of any kind as lsar (unar's lister) reads them.
 std::set<std::string> PeerNames(const fs::path& archive);

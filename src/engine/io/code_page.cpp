@@ -43,19 +43,6 @@ constexpr std::array<char16_t, 32> kCp1252Low = {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Shift-JIS as Windows writes it: CP932 keeps 0x5C a backslash and 0x7E a
 // tilde, where glibc's SHIFT_JIS turns them into yen and overline.
 const char* IconvNameOf(CodePage page) {

@@ -26,6 +26,8 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -39,7 +41,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-}  // namespace
 
 std::string Cp437ToUtf8(std::string_view bytes) {
   std::string out;

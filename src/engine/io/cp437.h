@@ -10,4 +10,7 @@ std::string Cp437ToUtf8(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view s);
 
+// Appends one code point of the Basic Multilingual Plane as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 }  // namespace kx
