@@ -19,13 +19,15 @@ endif()
 
 set(ALLOWED_engine "engine")
 set(ALLOWED_app/base "app/base")
+# The packer for the DOS formats is a program of its own beside kravix.
+set(ALLOWED_kxpack "kxpack;engine;app/base")
 set(ALLOWED_platform "platform;engine;app/base")
 set(ALLOWED_ui "ui;platform;engine;app/base")
 # The quick-view component is a library of its own: it sees none of the
 # program's windows, only the code page table of the engine.
 set(ALLOWED_quickview/component "quickview/component;engine/io")
-set(QT_FREE engine app/base)
-set(LAYERS engine app/base platform ui quickview/component)
+set(QT_FREE engine app/base kxpack)
+set(LAYERS engine app/base kxpack platform ui quickview/component)
 set(QT_FREE_FILES sfx/kxsfx.cpp sfx/sfx_archive.h sfx/sfx_archive.cpp)
 set(ALLOWED_QT_FREE_FILES "engine;app/base")
 
