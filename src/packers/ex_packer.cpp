@@ -75,6 +75,15 @@ struct WorkFolder {
   }
 };
 
+// The dialect of a packer path; a link such as Debian's lha names the
+// program it stands for.
+packer::Program DialectOf(const QString& path) {
+  const QString real = QFileInfo(path).canonicalFilePath();
+  const packer::Program byLink = packer::ProgramOf(Bytes(QFileInfo(real).fileName()));
+  if (!real.isEmpty() && byLink != packer::Program::Other) return byLink;
+  return packer::ProgramOf(Bytes(QFileInfo(path).fileName()));
+}
+
 // The names of the archive's entries as the engine lists them; false when
 // it cannot list the archive.
 bool ListArchive(const std::string& archive, std::multiset<std::string>& names) {
@@ -194,8 +203,11 @@ Move MoveIntoTarget(const std::string& from, const std::string& target) {
   return result;
 }
 
+// Extracts into a fresh folder inside the target and moves the files from
+// there; a test extracts the same way and keeps nothing (every packer can
+// extract, and the exit status tells whether every entry came out whole).
 bool Extract(const QString& program, packer::Program dialect, ArchiveKind kind, const std::string& archive,
-             const std::vector<std::string>& names) {
+             const std::vector<std::string>& names, bool testOnly) {
   const std::string target = Bytes(ProgramState().TargetFolder);
   int err = 0;
   if (!OpenTargetFolder(target, true, err).ok()) {
@@ -218,6 +230,7 @@ bool Extract(const QString& program, packer::Program dialect, ArchiveKind kind, 
     TellFailure(program, run);
     return false;
   }
+  if (testOnly) return true;
   const Move moved = MoveIntoTarget(work.path + "/x", target);
   if (moved == Move::Failed) Tell("Nicht alle entpackten Dateien konnten in den Zielordner " + Text(target) + " geschrieben werden.");
   return moved == Move::Done;
@@ -271,12 +284,15 @@ bool Change(const QString& program, packer::Program dialect, ArchiveKind kind, O
   if (op == Operation::Delete) {
     for (const auto& n : names) expected.erase(n);
     groups.push_back({{}, {}});
-    for (const auto& n : names) groups.back().names.push_back(packer::ListedNameToStored(n));
+    for (const auto& n : names)
+      groups.back().names.push_back(packer::TakesListedNames(dialect) ? n : packer::ListedNameToStored(n));
   } else {
     groups = GroupForAdding(names);
     for (const auto& g : groups)
       for (const auto& n : g.names) {
-        const std::string listed = Cp437ToUtf8(dialect == packer::Program::Arc ? n.substr(n.rfind('/') + 1) : n);
+        // ARC keeps no folders; kxpack stores names so that they list as given.
+        const std::string stored = kind == ArchiveKind::Arc ? n.substr(n.rfind('/') + 1) : n;
+        const std::string listed = packer::TakesListedNames(dialect) ? stored : Cp437ToUtf8(stored);
         wanted.push_back(listed);
       }
   }
@@ -333,9 +349,11 @@ bool Change(const QString& program, packer::Program dialect, ArchiveKind kind, O
   return true;
 }
 
+bool IsTest(const QString& Schalter) { return Schalter.trimmed().startsWith('t', Qt::CaseInsensitive); }
+
 Operation OperationOf(const QString& Schalter) {
   const QString s = Schalter.trimmed();
-  if (s.startsWith('e', Qt::CaseInsensitive)) return Operation::Extract;
+  if (s.startsWith('e', Qt::CaseInsensitive) || IsTest(Schalter)) return Operation::Extract;
   if (s.startsWith('d', Qt::CaseInsensitive)) return Operation::Delete;
   return Operation::Add;
 }
@@ -352,16 +370,21 @@ QString PackerSettingKey(ArchiveKind kind) {
   }
 }
 
-QString PackerPathFor(ArchiveKind kind) {
+QString OwnPackerPath() {
+  const QString path = QCoreApplication::applicationDirPath() + "/kxpack";
+  return QFileInfo(path).isExecutable() ? path : QString();
+}
+
+QString PackerPathFor(ArchiveKind kind, Operation operation) {
   const QString key = PackerSettingKey(kind);
   if (key.isEmpty()) return {};
   const QString stored = GetSetting(kAppName, "Startup", key, "");
   if (!stored.isEmpty()) return stored;
   for (const auto& name : packer::ProgramNamesFor(kind)) {
     const QString found = QStandardPaths::findExecutable(Text(name));
-    if (!found.isEmpty()) return found;
+    if (!found.isEmpty() && packer::CanDo(DialectOf(found), kind, operation)) return found;
   }
-  return {};
+  return OwnPackerPath();
 }
 
 bool WorkExPacker(const QString& Schalter, const QString& filespec) {
@@ -375,7 +398,8 @@ bool WorkExPacker(const QString& Schalter, const QStringList& names) {
   std::int16_t code = 0;
   KxIdentifyFile(Bytes(archive), code);
   const auto kind = static_cast<ArchiveKind>(code);
-  const QString path = PackerPathFor(kind);
+  const Operation op = OperationOf(Schalter);
+  const QString path = PackerPathFor(kind, op);
   if (path.isEmpty() || !FileExists(path)) {
     ShowMessage("Das benötigte Programm zum Bearbeiten des Archivs " + archive +
                     " wurde falsch oder noch nicht angegeben. Bestimmen Sie im Menüpunkt 'Einstellungen' in "
@@ -383,20 +407,14 @@ bool WorkExPacker(const QString& Schalter, const QStringList& names) {
                 kTitle, symbol::Question);
     return false;
   }
-  // A link such as Debian's lha names the program it stands for.
-  const QString real = QFileInfo(path).canonicalFilePath();
-  packer::Program dialect = packer::ProgramOf(Bytes(QFileInfo(path).fileName()));
-  if (!real.isEmpty() && packer::ProgramOf(Bytes(QFileInfo(real).fileName())) != packer::Program::Other)
-    dialect = packer::ProgramOf(Bytes(QFileInfo(real).fileName()));
-
-  const Operation op = OperationOf(Schalter);
+  const packer::Program dialect = DialectOf(path);
   std::vector<std::string> list;
   for (const QString& n : names) list.push_back(Bytes(n));
   if (op == Operation::Extract) {
     if (list.size() == 1 && (list[0] == "*.*" || list[0] == "*")) list.clear();
     std::vector<std::string> stored;
-    for (const auto& n : list) stored.push_back(packer::ListedNameToStored(n));
-    return Extract(path, dialect, kind, Bytes(archive), stored);
+    for (const auto& n : list) stored.push_back(packer::TakesListedNames(dialect) ? n : packer::ListedNameToStored(n));
+    return Extract(path, dialect, kind, Bytes(archive), stored, IsTest(Schalter));
   }
   if (list.empty()) return false;
   return Change(path, dialect, kind, op, Bytes(archive), list);

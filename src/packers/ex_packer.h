@@ -18,19 +18,25 @@
 #include <vector>
 
 #include "engine/functions/kx_identify.h"
+#include "packers/packer_dialect.h"
 
 namespace kx {
 
 // The stored setting that names the packer of a kind ("ExPackerARJ" ...);
 // empty for a kind without one.
 QString PackerSettingKey(ArchiveKind kind);
-// The packer for a kind: the stored path; when that is empty, the first
-// program for the format found on PATH (arj; arc, nomarch; jlha, lha,
-// lhasa; zoo; and unar for every format); empty when there is none.
-QString PackerPathFor(ArchiveKind kind);
+// The packer for a kind and an operation: the stored path (the user's
+// choice, whatever it can do); when that is empty, the first program for the
+// format on PATH that can do the operation (arj; arc, nomarch; jlha, lha,
+// lhasa; zoo; and unar for every format), else Kravix's own kxpack beside
+// the program; empty when there is none of them.
+QString PackerPathFor(ArchiveKind kind, packer::Operation operation);
+// kxpack beside the running program; empty when it is not there.
+QString OwnPackerPath();
 
 // Runs the packer of CurrentArchive with the switch (" e", " d", " D",
-// " a -e -r", " a /r" or empty for adding) and the file specification
+// " a -e -r", " a /r" or empty for adding; " t" tests: it extracts into a
+// folder that is removed afterwards) and the file specification
 // (names joined by blanks, a name with blanks in double quotes; "*.*" for
 // the whole archive). For adding, the names are paths of the files and
 // folders to add. True when the packer ran and did what was asked; false

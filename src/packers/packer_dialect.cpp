@@ -32,6 +32,7 @@ QString ProgramName(Program program) {
     case Program::Lhasa: return "lhasa";
     case Program::Unar: return "unar";
     case Program::Nomarch: return "nomarch";
+    case Program::Kxpack: return "kxpack";
     default: return {};
   }
 }
@@ -73,7 +74,9 @@ bool Reads(Program program, ArchiveKind kind) {
   }
 }
 
-bool Writes(Program program) { return program == Program::Arj || program == Program::Arc; }
+bool Writes(Program program) {
+  return program == Program::Arj || program == Program::Arc || program == Program::Kxpack;
+}
 
 Invocation Refused(const QString& text) {
   Invocation inv;
@@ -102,7 +105,7 @@ Program ProgramOf(const std::string& fileName) {
   static const std::map<std::string, Program> kNames = {
       {"arj", Program::Arj},     {"arj32", Program::Arj}, {"arc", Program::Arc},
       {"lhasa", Program::Lhasa}, {"lha", Program::Lhasa}, {"unar", Program::Unar},
-      {"nomarch", Program::Nomarch}};
+      {"nomarch", Program::Nomarch}, {"kxpack", Program::Kxpack}};
   const auto it = kNames.find(name);
   return it == kNames.end() ? Program::Other : it->second;
 }
@@ -116,6 +119,12 @@ std::vector<std::string> ProgramNamesFor(ArchiveKind kind) {
     default: return {};
   }
 }
+
+bool CanDo(Program program, ArchiveKind kind, Operation operation) {
+  return Reads(program, kind) && (operation == Operation::Extract || program == Program::Other || Writes(program));
+}
+
+bool TakesListedNames(Program program) { return program == Program::Kxpack; }
 
 std::string ClassicSwitch(ArchiveKind kind, Operation operation) {
   switch (operation) {
@@ -134,9 +143,11 @@ Invocation BuildInvocation(Program program, ArchiveKind kind, Operation operatio
   if (!Reads(program, kind))
     return Refused("Das Programm " + who + " kann keine " + FormatName(kind) + "-Archive bearbeiten. " +
                    WhoCan(kind, operation));
-  if (operation != Operation::Extract && program != Program::Other && !Writes(program))
+  if (!CanDo(program, kind, operation))
     return Refused("Das Programm " + who + " kann " + FormatName(kind) + "-Archive nur entpacken, nicht " +
-                   Capability(operation) + ". " + WhoCan(kind, operation));
+                   Capability(operation) + ". " + WhoCan(kind, operation) +
+                   " Ohne Eintrag in der Registerkarte 'Externe Packer' verwendet Kravix seinen eigenen Packer "
+                   "kxpack, der das ebenfalls kann.");
 
   Invocation inv;
   inv.possible = true;
@@ -183,6 +194,13 @@ Invocation BuildInvocation(Program program, ArchiveKind kind, Operation operatio
       a = {"-U", "--", archive};
       Append(a, names);
       break;
+    case Program::Kxpack: {
+      static const char* kCommand[] = {"x", "d", "a"};
+      a = {kCommand[int(operation)], archive};
+      if (!names.empty()) a.push_back("--");
+      Append(a, names);
+      break;
+    }
     case Program::Other: {
       std::string word;
       for (char c : ClassicSwitch(kind, operation) + " ") {

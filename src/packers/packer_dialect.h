@@ -19,6 +19,9 @@
 //   unar 1.10  ARJ, ARC, LHA, ZOO  extract only.
 //   nomarch 1.4 ARC extract only (-U keeps the letter case of names).
 //   No program of Debian writes ZOO archives.
+//   kxpack     ARJ, ARC, LHA, ZOO  Kravix's own packer beside the program:
+//              x, d and a with every name after "--" (as the listing spells
+//              it, or the path of a file to add); exit 0 only on success.
 #include <QString>
 
 #include <string>
@@ -28,7 +31,7 @@
 
 namespace kx::packer {
 
-enum class Program { Arj, Arc, Lhasa, Unar, Nomarch, Other };
+enum class Program { Arj, Arc, Lhasa, Unar, Nomarch, Kxpack, Other };
 enum class Operation { Extract, Delete, Add };
 
 // The program a path names, by its file name without regard to letter case
@@ -36,6 +39,12 @@ enum class Operation { Extract, Delete, Add };
 Program ProgramOf(const std::string& fileName);
 // The file names the drive search and PATH look for per format, in order.
 std::vector<std::string> ProgramNamesFor(ArchiveKind kind);
+// Whether the program can do the operation on the format (a program this
+// table does not know is trusted to).
+bool CanDo(Program program, ArchiveKind kind, Operation operation);
+// Whether the program takes names as the listing spells them (UTF-8); the
+// others get the bytes stored in the archive.
+bool TakesListedNames(Program program);
 
 struct Invocation {
   bool possible = false;

@@ -97,10 +97,10 @@ void PackerPage::TabStrip2_Click() {
 
 QString PackerPage::PackerFilter(int Index) {
   static const char* const kFilters[4] = {
-      "(ARJ.EXE)|ARJ.EXE;ARJ;UNAR",
-      "(ARC.EXE)|ARC.EXE;ARC;NOMARCH;UNAR",
-      "(LHA.EXE)|LHA.EXE;LHA;LHASA;JLHA;UNAR",
-      "(ZOO.EXE)|ZOO.EXE;ZOO;UNAR",
+      "(ARJ.EXE)|ARJ.EXE;ARJ;UNAR;KXPACK",
+      "(ARC.EXE)|ARC.EXE;ARC;NOMARCH;UNAR;KXPACK",
+      "(LHA.EXE)|LHA.EXE;LHA;LHASA;JLHA;UNAR;KXPACK",
+      "(ZOO.EXE)|ZOO.EXE;ZOO;UNAR;KXPACK",
   };
   return Index >= 0 && Index < 4 ? kFilters[Index] : QString();
 }
@@ -117,7 +117,7 @@ QStringList PackerPage::AcceptedNames(const QString& FileName) {
   if (name == "arc.exe") names << "arc" << "nomarch";
   if (name == "lha.exe") names << "jlha" << "lha" << "lhasa";
   if (name == "zoo.exe") names << "zoo";
-  if (name.endsWith(".exe")) names << "unar";
+  if (name.endsWith(".exe")) names << "unar" << "kxpack";
   return names;
 }
 

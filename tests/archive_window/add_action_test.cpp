@@ -54,25 +54,8 @@ class AddAction : public kxtest::LoadedWindow {
     }
     return archive;
   }
-  // Drags over the list (the zone appears), onto the zone, and drops; true
-  // when each step was taken. The add runs after the drop event.
   bool dragAndDrop(const std::vector<fs::path>& paths, bool files = true) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const auto& p : paths) urls << QUrl::fromLocalFile(Q(p));
-    files ? data.setUrls(urls) : data.setText("nur Text");
-    const auto send = [&](QWidget* to, QDropEvent&& e) { return QApplication::sendEvent(to, &e), e.isAccepted(); };
-    const auto at = [&](QWidget* to) { return QPointF(to->rect().center()); };
-    QWidget* list = window_->ListView1->reportView()->viewport();
-    const auto both = Qt::CopyAction | Qt::MoveAction;
-    if (!send(list, QDragEnterEvent(at(list).toPoint(), both, &data, Qt::LeftButton, {})) || window_->Picture1->isHidden() ||
-        !send(window_->Picture1, QDragEnterEvent(at(window_->Picture1).toPoint(), both, &data, Qt::LeftButton, {})) ||
-        !send(window_->Picture1, QDropEvent(at(window_->Picture1), both, &data, Qt::LeftButton, {})))
-      return false;
-    EXPECT_TRUE(window_->Picture1->isHidden());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(window_->isEnabled());
-    return true;
+    return kxtest::DragAndDrop(*window_, paths, files);
   }
   std::string listing(const fs::path& archive) {
     return kxtest::Run({archive.extension() == ".arj" ? "arj" : "unzip", archive.extension() == ".arj" ? "v" : "-Z1",

@@ -267,13 +267,37 @@ TEST_F(Fixture, MissingFailingAndIncapablePackers) {
   EXPECT_TRUE(user->asked.back().text.contains("Rückgabewert")) << user->asked.back().text.toStdString();
   EXPECT_TRUE(user->asked.back().text.contains("Letzte Ausgabe"));
   EXPECT_TRUE(fs::is_empty(target));
-  // lhasa cannot delete: the message names who can, the archive stays.
+  // lhasa, chosen by the user, cannot delete: the message names who can, the archive stays.
   const fs::path lzh = Make("lzh");
   const std::string lzhBytes = ReadFile(lzh);
+  Use("ExPackerLHA", "/usr/bin/lha");
   user->answerMessage(-1);
   EXPECT_FALSE(kx::WorkExPacker(" D", QString("plain.txt")));
   EXPECT_TRUE(user->asked.back().text.contains("jlha-utils"));
+  EXPECT_TRUE(user->asked.back().text.contains("kxpack"));
   EXPECT_EQ(ReadFile(lzh), lzhBytes);
+}
+
+// With no packer chosen, each operation goes to the first program on PATH
+// that can do it, and to kxpack beside the program when none can.
+TEST_F(Fixture, ThePackerIsChosenPerOperation) {
+  const QString own = kx::OwnPackerPath();
+  ASSERT_FALSE(own.isEmpty()) << "kxpack is built beside the tests";
+  using kx::ArchiveKind;
+  using kx::packer::Operation;
+  EXPECT_EQ(kx::PackerPathFor(ArchiveKind::Lha, Operation::Extract), "/usr/bin/lha");
+  EXPECT_EQ(kx::PackerPathFor(ArchiveKind::Lha, Operation::Delete), own);
+  EXPECT_EQ(kx::PackerPathFor(ArchiveKind::Zoo, Operation::Extract), "/usr/bin/unar");
+  EXPECT_EQ(kx::PackerPathFor(ArchiveKind::Zoo, Operation::Add), own);
+  EXPECT_EQ(kx::PackerPathFor(ArchiveKind::Arj, Operation::Add), "/usr/bin/arj");
+  Use("ExPackerZOO", "/usr/bin/unar");
+  EXPECT_EQ(kx::PackerPathFor(ArchiveKind::Zoo, Operation::Add), "/usr/bin/unar") << "the user's choice stands";
+  // And kxpack really deletes from the LHA archive no other program here changes.
+  const fs::path lzh = Make("lzh");
+  ASSERT_TRUE(kx::WorkExPacker(" D", QString("plain.txt")));
+  std::set<std::string> left(kHostile.begin(), kHostile.end());
+  EXPECT_EQ(kxtest::PeerNames(lzh), left);
+  EXPECT_TRUE(user->asked.empty());
 }
 
 std::string Children() {

@@ -70,7 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"nomarch_delete", Program::Nomarch, ArchiveKind::Arc, Operation::Delete, {"a"}, {}, {}, "nur entpacken"},
         Row{"other_lha_delete", Program::Other, ArchiveKind::Lha, Operation::Delete, {"a"}, {"D", "/a/t.x", "a"}, {}},
         Row{"other_arj_add", Program::Other, ArchiveKind::Arj, Operation::Add, {"a"}, {"a", "-e", "-r", "/a/t.x", "a"}, {}},
-        Row{"other_zoo_add", Program::Other, ArchiveKind::Zoo, Operation::Add, {"a"}, {"/a/t.x", "a"}, {}}),
+        Row{"other_zoo_add", Program::Other, ArchiveKind::Zoo, Operation::Add, {"a"}, {"/a/t.x", "a"}, {}},
+        Row{"kxpack_extract_all", Program::Kxpack, ArchiveKind::Lha, Operation::Extract, {}, {"x", "/a/t.x"}, {}},
+        Row{"kxpack_extract", Program::Kxpack, ArchiveKind::Zoo, Operation::Extract, kHostile,
+            {"x", "/a/t.x", "--", "-dash", "!bang", "@at", "a b", "q\"uote", "\xc3\xbcmlaut"}, {}},
+        Row{"kxpack_delete", Program::Kxpack, ArchiveKind::Arc, Operation::Delete, {"-d"}, {"d", "/a/t.x", "--", "-d"}, {}},
+        Row{"kxpack_add", Program::Kxpack, ArchiveKind::Zoo, Operation::Add, {"d/f", "-x"},
+            {"a", "/a/t.x", "--", "d/f", "-x"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Dialect, ProgramNamesAndClassicSwitches) {
@@ -78,6 +84,15 @@ TEST(Dialect, ProgramNamesAndClassicSwitches) {
   EXPECT_EQ(kx::packer::ProgramOf("/usr/bin/lha"), Program::Lhasa);
   EXPECT_EQ(kx::packer::ProgramOf("nomarch"), Program::Nomarch);
   EXPECT_EQ(kx::packer::ProgramOf("/opt/zoo"), Program::Other);
+  EXPECT_EQ(kx::packer::ProgramOf("/opt/kravix/KXPACK"), Program::Kxpack);
+  // Who may be picked from PATH for an operation: readers extract, writers change.
+  EXPECT_TRUE(kx::packer::CanDo(Program::Lhasa, ArchiveKind::Lha, Operation::Extract));
+  EXPECT_FALSE(kx::packer::CanDo(Program::Lhasa, ArchiveKind::Lha, Operation::Delete));
+  EXPECT_FALSE(kx::packer::CanDo(Program::Unar, ArchiveKind::Zoo, Operation::Add));
+  EXPECT_FALSE(kx::packer::CanDo(Program::Arj, ArchiveKind::Arc, Operation::Extract));
+  for (auto kind : {ArchiveKind::Arj, ArchiveKind::Arc, ArchiveKind::Lha, ArchiveKind::Zoo})
+    for (auto op : {Operation::Extract, Operation::Delete, Operation::Add})
+      EXPECT_TRUE(kx::packer::CanDo(Program::Kxpack, kind, op));
   EXPECT_EQ(kx::packer::ClassicSwitch(ArchiveKind::Lha, Operation::Delete), " D");
   EXPECT_EQ(kx::packer::ClassicSwitch(ArchiveKind::Arc, Operation::Add), "");
 }

@@ -45,7 +45,7 @@ TEST(PackerPage, ChooserStoresTheTrimmedNameAndCancelKeepsTheBox) {
   EXPECT_EQ(page.textExPacker[2]->text(), "/usr/bin/lhasa");
   ASSERT_EQ(user->asked.size(), 2u);
   EXPECT_EQ(user->asked[0].title, "Externen Packer wählen LHA.EXE");
-  EXPECT_EQ(kx::PackerPage::PackerFilter(2), "(LHA.EXE)|LHA.EXE;LHA;LHASA;JLHA;UNAR");
+  EXPECT_EQ(kx::PackerPage::PackerFilter(2), "(LHA.EXE)|LHA.EXE;LHA;LHASA;JLHA;UNAR;KXPACK");
 }
 
 TEST(PackerPage, MountedFileSystemsSkipPseudoOnes) {
