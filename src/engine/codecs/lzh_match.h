@@ -3,6 +3,7 @@
 // hash chains on three-byte prefixes, which finds the longest earlier copy
 // of the bytes ahead within a maximum distance. Owns the window and pulls
 // the input through the caller's ReadFn; one encode call, one thread.
+#include <climits>
 #include <cstdint>
 #include <vector>
 
