@@ -32,11 +32,12 @@ std::string ProblemText(const kx::dosarc::Report& r) {
   std::string text;
   switch (r.problem) {
     case Problem::None: text = "in Ordnung"; break;
-    case Problem::NameStripped: text = "absoluter Pfad gekürzt, unter dem aktuellen Ordner entpackt"; break;
+    case Problem::NameStripped: text = "absoluter Pfad im Archiv, gekürzt unter dem aktuellen Ordner entpackt"; break;
     case Problem::CrcError: text = "CRC-Fehler"; break;
     case Problem::UnknownMethod: text = "Methode nicht unterstützt"; break;
     case Problem::Corrupt: text = "Daten beschädigt"; break;
     case Problem::NotFound: text = "Eintrag nicht gefunden"; break;
+    case Problem::NoSuchFile: text = "Datei nicht gefunden"; break;
     case Problem::Exists: text = "Datei existiert bereits"; break;
     case Problem::Encrypted: text = "verschlüsselt, wird nicht entpackt"; break;
     case Problem::UnsafeName: text = "unzulässiger Name (führt aus dem Zielordner oder ist leer)"; break;

@@ -51,7 +51,6 @@ kx::dosarc::ReportFn Reporter(const char* doneWord, int& done, int& failed) {
       ++done;
       std::printf("  %s: %s\n", doneWord, r.name.c_str());
     } else if (kx::dosarc::IsNote(r.problem)) {
-      if (r.problem == Problem::NameStripped) ++done;
       std::printf("  %s: %s\n", r.name.c_str(), kxpack::ProblemText(r).c_str());
     } else {
       ++failed;

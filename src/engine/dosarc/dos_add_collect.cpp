@@ -26,7 +26,7 @@ class Collector {
     const std::string path = Normalised(given);
     if (path.empty()) return Fail(given, Problem::UnsafeName);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Fail(given, errno == ENOENT ? Problem::NotFound : Problem::ReadFailed, errno);
+    if (::stat(path.c_str(), &st) != 0) return Fail(given, errno == ENOENT ? Problem::NoSuchFile : Problem::ReadFailed, errno);
     if (S_ISDIR(st.st_mode)) return Folder(path, 0);
     if (!S_ISREG(st.st_mode)) return Fail(given, Problem::NotAFile);
     File(path, st);

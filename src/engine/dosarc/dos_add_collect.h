@@ -27,7 +27,7 @@ struct FileId {
   ino_t ino = 0;
 };
 
-// false when any name cannot be added (each reported: NotFound, UnsafeName,
+// false when any name cannot be added (each reported: NoSuchFile, UnsafeName,
 // NotCp437, NameTooLong, TooLarge, SameName, NotAFile, ReadFailed); notes
 // (Skipped, IsArchive) are reported too and do not fail.
 bool CollectFiles(ArchiveKind kind, const DosWriter& writer, const std::vector<std::string>& names,

@@ -9,11 +9,12 @@ namespace kx::dosarc {
 
 enum class Problem : std::uint8_t {
   None,           // done (extracted, tested, deleted, added)
-  NameStripped,   // absolute path or drive letter removed; extracted below the target all the same
+  NameStripped,   // absolute path or drive letter removed: extracted below the target, but reported as a fault of the archive
   CrcError,       // decoded, but the checksum differs
   UnknownMethod,  // no decoder for its method
   Corrupt,        // the packed data cannot be decoded, end early or give more than declared
-  NotFound,       // a name that chose no entry, or a file to add that is not there
+  NotFound,       // a name that chose no entry
+  NoSuchFile,     // a file to add that is not there
   Exists,         // extraction would replace an existing file
   Encrypted,      // garbled (password protected) entry
   UnsafeName,     // a name that climbs out of the target ("..") or is empty
@@ -38,8 +39,6 @@ struct Report {
 using ReportFn = std::function<void(const Report&)>;
 
 // Problems that are notes: the work went on and succeeded.
-inline bool IsNote(Problem p) {
-  return p == Problem::None || p == Problem::NameStripped || p == Problem::Skipped || p == Problem::IsArchive;
-}
+inline bool IsNote(Problem p) { return p == Problem::None || p == Problem::Skipped || p == Problem::IsArchive; }
 
 }  // namespace kx::dosarc
