@@ -76,6 +76,9 @@ Result OpenDosArchive(const std::string& path, DosArchive& out) {
   ArchiveKind kind = ArchiveKind::None;
   IdentifyArchive(path, kind);
   if (kind == ArchiveKind::None) kind = DetectKind(path, *file);
+  // Named like one of the four kinds but not readable as any: damaged
+  // (cut short, overwritten), not some other kind of file.
+  if (kind == ArchiveKind::None && IsDosKind(KindFromExtension(path))) return rc::ArchiveError;
   if (!IsDosKind(kind)) return rc::UnknownArchiveType;
   out.kind = kind;
   out.layout = {};

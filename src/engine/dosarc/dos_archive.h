@@ -40,7 +40,8 @@ ArchiveKind DetectKind(const std::string& path, const ByteSource& src);
 Result ReadLayout(const ByteSource& src, ArchiveKind kind, dosfmt::DosLayout& out);
 
 // Opens path: rc::FileNotFound, rc::UnknownArchiveType (not one of the four
-// kinds), rc::ArchiveError (damaged) or rc::Ok.
+// kinds), rc::ArchiveError (damaged, or named .arj, .arc, .lzh, .lha or .zoo
+// without being readable as any kind) or rc::Ok.
 Result OpenDosArchive(const std::string& path, DosArchive& out);
 
 // The listed items the names choose, in archive order: a name chooses the
