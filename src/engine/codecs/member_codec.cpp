@@ -92,7 +92,7 @@ Status EncodeMember(ArchiveKind kind, const ReadFn& read, const Sink& sink, std:
       return EncodeLzhStatic(LzhVariant::Lh5, read, sink, packed);
     case ArchiveKind::Zoo:
       method = kZooLh5;
-      return EncodeLzhStatic(LzhVariant::Lh5, read, sink, packed);
+      return EncodeZooLzh(read, sink, packed);
     case ArchiveKind::Arj:
       method = kArjPacked;
       return EncodeLzhStatic(LzhVariant::Arj, read, sink, packed);
