@@ -72,8 +72,8 @@ int List(const kxpack::CommandLine& cl) {
   std::vector<std::string> missing;
   const auto chosen = kx::dosarc::ChooseItems(a.layout, cl.names, missing);
   std::printf("Archiv %s (%s)\n", cl.archive.c_str(), kxpack::KindName(a.kind));
-  std::printf("%12s %12s  %-11s  %-10s  %-8s  %-8s  %s\n", "Größe", "Gepackt", "Methode", "Datum", "Zeit", "CRC",
-              "Name");
+  // Written out: printf pads by bytes, and "Größe" has two more than it shows.
+  std::printf("     Größe    Gepackt  Methode      Datum       Zeit      CRC       Name\n");
   std::uint64_t total = 0;
   for (std::size_t i : chosen) {
     const kx::EntryInfo& e = a.layout.items[i].entry;
