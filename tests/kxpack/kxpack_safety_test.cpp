@@ -89,6 +89,31 @@ TEST(KxpackExtract, NeverReplacesAFile) {
   EXPECT_TRUE(SameFiles(FilesUnder(dir / "target"), {{"da.txt", "meins"}, {"neu.txt", kData}}));
 }
 
+// Folder entries become folders (also empty ones) with paths, and nothing without.
+TEST(KxpackExtract, MakesStoredFolders) {
+  const std::string inner = ArcStored("A.TXT", kData) + kArcEnd;
+  const std::vector<std::pair<const char*, std::string>> archives{
+      {"f.arc", ArcMember(30, "DIR", inner, 0, Crc16(inner)) + ArcMember(30, "LEER", kArcEnd, 0, Crc16(kArcEnd)) + kArcEnd},
+      {"f.lzh", LhaLevel0("DIR\\", "", "-lhd-") + LhaLevel0("DIR\\A.TXT", kData) + LhaLevel0("LEER\\", "", "-lhd-") +
+                    std::string(1, '\0')}};
+  for (const auto& [name, bytes] : archives) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    WriteFile(dir / name, bytes);
+    fs::create_directories(dir / "x");
+    const RunResult x = Kxpack({"x", (dir / name).string()}, dir / "x");
+    EXPECT_EQ(x.exitCode, 0) << x.output;
+    EXPECT_TRUE(fs::is_directory(dir / "x/LEER"));
+    EXPECT_TRUE(SameFiles(FilesUnder(dir / "x"), {{"DIR/A.TXT", kData}}));
+    fs::create_directories(dir / "e");
+    const RunResult e = Kxpack({"e", (dir / name).string()}, dir / "e");
+    EXPECT_EQ(e.exitCode, 0) << e.output;
+    std::set<std::string> made;
+    for (const auto& entry : fs::directory_iterator(dir / "e")) made.insert(entry.path().filename().string());
+    EXPECT_EQ(made, std::set<std::string>{"A.TXT"});
+  }
+}
+
 // ---- failed updates ----------------------------------------------------------
 
 struct FailedUpdate {

@@ -179,10 +179,10 @@ inline std::string ArjArchive(const std::vector<ArjRow>& rows) {
   return a + std::string("\x60\xea\x00\x00", 4);
 }
 
-// An LHA level 0 member, stored (-lh0-), followed by its data.
-inline std::string LhaLevel0(const std::string& name, const std::string& data) {
+// An LHA level 0 member, stored (-lh0-) or a folder (-lhd-), followed by its data.
+inline std::string LhaLevel0(const std::string& name, const std::string& data, const char* method = "-lh0-") {
   std::string b;
-  b += "-lh0-";
+  b += method;
   Put32(b, std::uint32_t(data.size()));
   Put32(b, std::uint32_t(data.size()));
   Put16(b, 0x6000);
