@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kx::dosarc::DosArchive a;
   a.kind = kKinds[data[0] & 3];
   a.source = std::make_unique<kx::MemorySource>(std::span(data + 1, size - 1));
-  if (kx::dosarc::ReadLayout(*a.source, a.kind, a.layout) != kx::rc::Ok) return 0;
+  if (kx::dosarc::ReadLayout(*a.source, a.kind, a.layout) != kx::rc::Ok || kx::dosarc::DataOverlaps(a)) return 0;
 
   std::vector<std::string> names;
   for (const auto& item : a.layout.items) {

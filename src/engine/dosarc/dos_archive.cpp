@@ -8,6 +8,7 @@
 #include "engine/formats/arj.h"
 #include "engine/formats/lha.h"
 #include "engine/formats/zoo.h"
+#include "engine/io/safe_paths.h"
 
 namespace kx::dosarc {
 namespace {
@@ -85,6 +86,14 @@ Result OpenDosArchive(const std::string& path, DosArchive& out) {
   const Result r = ReadLayout(*file, kind, out.layout);
   out.source = std::move(file);
   return r;
+}
+
+bool DataOverlaps(const DosArchive& archive) {
+  std::vector<EntrySpan> spans;
+  for (const auto& item : archive.layout.items) {
+    if (!item.entry.isFolder && item.dataEnd > item.dataBegin) spans.push_back({item.dataBegin, item.dataEnd});
+  }
+  return FindBadSpan(spans, archive.source->size()) >= 0;
 }
 
 std::vector<std::size_t> ChooseItems(const dosfmt::DosLayout& layout, const std::vector<std::string>& names,

@@ -44,6 +44,11 @@ Result ReadLayout(const ByteSource& src, ArchiveKind kind, dosfmt::DosLayout& ou
 // without being readable as any kind) or rc::Ok.
 Result OpenDosArchive(const std::string& path, DosArchive& out);
 
+// Whether the data of two members overlap (only a hostile ZOO archive can
+// say so): that would let a small archive unpack, or be rewritten, to far
+// more than it holds, so such an archive counts as damaged.
+bool DataOverlaps(const DosArchive& archive);
+
 // The listed items the names choose, in archive order: a name chooses the
 // entry of that name, and a folder's name (with or without the final "/")
 // also everything below it. No names choose every listed item. `missing`

@@ -42,15 +42,6 @@ Problem FromStatus(codec::Status s) {
   }
 }
 
-// Overlapping data would let a small archive unpack to far more than it holds.
-bool DataOverlaps(const DosArchive& a) {
-  std::vector<EntrySpan> spans;
-  for (const auto& item : a.layout.items) {
-    if (item.listed && !item.entry.isFolder) spans.push_back({item.dataBegin, item.dataEnd});
-  }
-  return FindBadSpan(spans, a.source->size()) >= 0;
-}
-
 Result Summary(bool failed, bool missing) {
   if (failed) return rc::PartiallyDone;
   return missing ? rc::NoFiles : rc::Ok;

@@ -159,6 +159,7 @@ Result DeleteMembers(const std::string& archivePath, const std::vector<std::stri
   const std::string target = ResolveArchivePath(archivePath);
   DosArchive a;
   if (const Result r = OpenDosArchive(target, a); r != rc::Ok) return r;
+  if (DataOverlaps(a)) return rc::ArchiveError;
   std::vector<std::string> missing;
   const std::vector<std::size_t> chosen = ChooseItems(a.layout, names, missing);
   if (!missing.empty()) {
@@ -184,6 +185,7 @@ Result AddFiles(const std::string& archivePath, const std::vector<std::string>& 
   const Result opened = OpenDosArchive(target, existing);
   const bool exists = opened != rc::FileNotFound;
   if (exists && opened != rc::Ok) return opened;
+  if (exists && DataOverlaps(existing)) return rc::ArchiveError;
   const ArchiveKind kind = exists ? existing.kind : KindFromExtension(target);
   if (!IsDosKind(kind)) return rc::UnknownArchiveType;
   const std::int64_t now = std::time(nullptr);

@@ -21,7 +21,8 @@ namespace kx::dosarc {
 // Deletes the entries the names choose (dos_archive.h: ChooseItems; no names
 // choose all). A name that chooses nothing is reported and nothing is deleted
 // (rc::NoFiles). rc::FileNotFound, rc::UnknownArchiveType, rc::ArchiveError
-// (damaged: not changed), an errno code of writing, or rc::Ok.
+// (damaged, or members' data overlap: not changed), an errno code of
+// writing, or rc::Ok.
 Result DeleteMembers(const std::string& archivePath, const std::vector<std::string>& names, const ReportFn& report);
 
 // Adds the named files (dos_add_collect.h), replacing entries of the same

@@ -247,6 +247,32 @@ TEST(ZooRewrite, MovesEntriesWithTheirCommentsAndDropsDeletedOnes) {
   EXPECT_TRUE(AllDecode(*rest));
 }
 
+// Two ZOO entries sharing their data: a way to unpack (or rewrite) to far
+// more than the archive holds. Refused whole, nothing changed.
+TEST(ZooRewrite, RefusesEntriesSharingTheirData) {
+  const auto img = Load(Build(ArchiveKind::Zoo, {{"a.txt", "gleich\n"}, {"b.txt", "gleich\n"}}), ArchiveKind::Zoo);
+  const auto& items = img->archive.layout.items;
+  std::string bytes = img->bytes;
+  Set32(bytes, std::size_t(items[1].headerBegin) + 10, std::uint32_t(items[0].dataBegin));
+  const auto shared = Load(bytes, ArchiveKind::Zoo);
+  EXPECT_FALSE(kx::dosarc::DataOverlaps(img->archive));
+  EXPECT_TRUE(kx::dosarc::DataOverlaps(shared->archive));
+
+  TempDir dir;
+  WriteFile(dir / "geteilt.zoo", bytes);
+  kx::dosarc::DosArchive opened;
+  ASSERT_EQ(kx::dosarc::OpenDosArchive((dir / "geteilt.zoo").string(), opened), kx::rc::Ok);
+  kx::dosarc::ExtractOptions options;
+  options.target = dir.path().string();
+  EXPECT_EQ(kx::dosarc::ExtractMembers(opened, {}, options, nullptr), kx::rc::ArchiveError);
+  EXPECT_EQ(kx::dosarc::TestMembers(opened, {}, nullptr), kx::rc::ArchiveError);
+  EXPECT_EQ(kx::dosarc::DeleteMembers((dir / "geteilt.zoo").string(), {"a.txt"}, nullptr), kx::rc::ArchiveError);
+  EXPECT_EQ(ReadFile(dir / "geteilt.zoo"), bytes);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1u);
+}
+
 // ---- ARC folders -------------------------------------------------------------
 
 std::string ArcMember(unsigned method, const std::string& name, const std::string& data, std::uint16_t crc) {
