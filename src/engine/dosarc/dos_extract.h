@@ -6,8 +6,10 @@
 // checksum; only then is it renamed to its name, and never over an existing
 // file (that file is reported and stays). A failed member's temporary file is
 // removed. Names follow the engine's safe-path rules (io/safe_paths.h):
-// ".." is refused, absolute names land below the target, folders are opened
-// one by one without following symbolic links. Garbled entries are refused.
+// ".." is refused, absolute names land below the target (and are reported
+// as NameStripped, which counts as a failure: the archive is not what it
+// should be), folders are opened one by one without following symbolic
+// links. Garbled entries are refused.
 // An archive whose members' data overlap is refused whole.
 //
 // Calling thread; one Report per chosen entry (and per name that chose none).
