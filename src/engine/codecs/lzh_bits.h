@@ -106,40 +106,48 @@ class MsbBitReader {
 // is true.
 class MsbBitWriter {
  public:
-  explicit MsbBitWriter(const Sink& sink) : sink_(sink) { out_.reserve(kChunk + 16); }
+  explicit MsbBitWriter(const Sink& sink) : sink_(sink), out_(kChunk + 8) {}
 
   // Appends the low n bits of v (n at most 32).
   void Put(unsigned n, std::uint32_t v) {
     acc_ = (acc_ << n) | (v & ((std::uint64_t(1) << n) - 1));
     count_ += n;
-    while (count_ >= 8) {
-      count_ -= 8;
-      out_.push_back(std::uint8_t(acc_ >> count_));
+    if (count_ >= 32) {
+      count_ -= 32;
+      const std::uint32_t word = std::uint32_t(acc_ >> count_);
+      for (unsigned i = 0; i < 4; ++i) out_[fill_ + i] = std::uint8_t(word >> (24 - 8 * i));
+      fill_ += 4;
+      if (fill_ >= kChunk) Drain();
     }
-    if (out_.size() >= kChunk) Drain();
   }
   // Pads the last byte with zero bits and hands everything to the sink.
   bool Finish() {
-    if (count_ > 0) Put(8 - count_, 0);
+    while (count_ >= 8) {
+      count_ -= 8;
+      out_[fill_++] = std::uint8_t(acc_ >> count_);
+    }
+    if (count_ > 0) out_[fill_++] = std::uint8_t(acc_ << (8 - count_));
+    count_ = 0;
     Drain();
     return !failed_;
   }
   bool Failed() const { return failed_; }
-  std::uint64_t BytesWritten() const { return written_ + out_.size(); }
+  std::uint64_t BytesWritten() const { return written_ + fill_; }
 
  private:
   void Drain() {
-    if (!failed_ && !out_.empty() && !sink_(out_.data(), out_.size())) failed_ = true;
-    written_ += out_.size();
-    out_.clear();
+    if (!failed_ && fill_ > 0 && !sink_(out_.data(), fill_)) failed_ = true;
+    written_ += fill_;
+    fill_ = 0;
   }
 
   static constexpr std::size_t kChunk = 1 << 16;
 
   const Sink& sink_;
   std::uint64_t acc_ = 0;
-  unsigned count_ = 0;
+  unsigned count_ = 0;  // bits in acc_ not yet written, fewer than 32
   std::vector<std::uint8_t> out_;
+  std::size_t fill_ = 0;
   std::uint64_t written_ = 0;
   bool failed_ = false;
 };

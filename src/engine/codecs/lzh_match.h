@@ -3,6 +3,7 @@
 // hash chains on three-byte prefixes, which finds the longest earlier copy
 // of the bytes ahead within a maximum distance. Owns the window and pulls
 // the input through the caller's ReadFn; one encode call, one thread.
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -42,16 +43,15 @@ class MatchFinder {
   void Insert();
 
  private:
-  std::uint32_t HashAt(std::size_t pos) const;
   void Slide();
 
-  static constexpr unsigned kHashBits = 15;
   static constexpr std::int32_t kNone = INT32_MIN / 2;
 
   const ReadFn& read_;
   unsigned maxDistance_;
   std::size_t wsize_;                // power of two above maxDistance + kMinLookahead
-  std::vector<std::uint8_t> win_;    // 2 * wsize_ bytes and a tail for wide compares
+  std::size_t span_;                 // bytes dropped at a time, a multiple of wsize_
+  std::vector<std::uint8_t> win_;    // up to wsize_ + span_ bytes and a tail for wide compares
   std::vector<std::int32_t> head_;   // last position of each hash
   std::vector<std::int32_t> prev_;   // the position before, by position modulo wsize_
   std::size_t pos_ = 0;

@@ -79,8 +79,12 @@ VariantParams ParamsOf(LzhVariant v) {
 // last `history` bytes move to the front. Copies never need wrapping.
 class DecodeWindow {
  public:
-  explicit DecodeWindow(std::size_t history)
-      : history_(history), buf_(history + kFlushAt + kMaxMatch + 16, std::uint8_t(' ')), pos_(history) {}
+  // `expected`: the declared size, so small members get a small buffer.
+  DecodeWindow(std::size_t history, std::uint64_t expected)
+      : history_(history),
+        flushAt_(std::size_t(std::min<std::uint64_t>(expected, kMaxFlushAt))),
+        buf_(history + flushAt_ + kMaxMatch + 16, std::uint8_t(' ')),
+        pos_(history) {}
 
   void Literal(std::uint8_t b) { buf_[pos_++] = b; }
   // Copies len bytes from dist back (1 <= dist <= history).
@@ -97,7 +101,7 @@ class DecodeWindow {
     }
     pos_ += len;
   }
-  bool Full() const { return pos_ >= history_ + kFlushAt; }
+  bool Full() const { return pos_ >= history_ + flushAt_; }
   bool Flush(BoundedOutput& out) {
     if (!out.Write(buf_.data() + history_, pos_ - history_)) return false;
     std::memmove(buf_.data(), buf_.data() + pos_ - history_, history_);
@@ -106,8 +110,9 @@ class DecodeWindow {
   }
 
  private:
-  static constexpr std::size_t kFlushAt = std::size_t(1) << 17;
+  static constexpr std::size_t kMaxFlushAt = std::size_t(1) << 17;
   std::size_t history_;
+  std::size_t flushAt_;
   std::vector<std::uint8_t> buf_;
   std::size_t pos_;
 };
@@ -210,7 +215,7 @@ Status StaticDecoder::Run(BoundedOutput& out) {
 }
 
 Status StaticDecoder::DecodeAll(BoundedOutput& out) {
-  DecodeWindow win(std::size_t(1) << (p_.np - 1));
+  DecodeWindow win(std::size_t(1) << (p_.np - 1), out.Limit());
   std::uint64_t left = out.Limit();
   while (left > 0) {
     if (blockLeft_ == 0 && !ReadBlockHeader()) return Status::Corrupt;
@@ -252,10 +257,10 @@ Status StaticDecoder::DecodeAll(BoundedOutput& out) {
 // Search effort: chain lengths as in a thorough LZ77 packer, lazy matching
 // one byte ahead, and no 3-byte copies from so far back that three literals
 // are cheaper.
-constexpr unsigned kMaxChain = 96;
-constexpr unsigned kGoodLength = 32;   // a previous match this long: search a quarter as far
-constexpr unsigned kMaxLazy = 64;      // a previous match this long is taken as it is
-constexpr unsigned kNiceLength = 192;  // a match this long ends the search
+constexpr unsigned kMaxChain = 64;
+constexpr unsigned kGoodLength = 16;   // a previous match this long: search a quarter as far
+constexpr unsigned kMaxLazy = 32;      // a previous match this long is taken as it is
+constexpr unsigned kNiceLength = 128;  // a match this long ends the search
 constexpr unsigned kTooFar = 8192;
 // Codes per block: large enough that the tables cost little.
 constexpr unsigned kBlockCodes = 8192;

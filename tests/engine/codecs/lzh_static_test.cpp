@@ -153,7 +153,7 @@ std::string ArjFixed(unsigned method, unsigned fileType, std::uint32_t packed, s
   Put32(b, packed);
   Put32(b, size);
   Put32(b, crc);
-  Put16(b, 0);     // file spec position
+  Put16(b, 0);     // where the file part of the name starts
   Put16(b, 0x20);  // attributes
   Put16(b, 0);     // chapters
   return b;
