@@ -136,10 +136,12 @@ bool ZooWriter::Begin(ArchiveOut& out) {
     if (!out.Copy(src, l.commentAt, l.commentLength) || !out.Patch(kArcCommentAt, at.data(), at.size())) return false;
   }
   if (out.Size() == l.itemsBegin) return true;
+  // The first entry's offset and its negation, side by side.
+  static_assert(kMinusAt == kStartAt + 4);
   std::vector<std::uint8_t> start;
   PutLe32(start, std::uint32_t(out.Size()));
   PutLe32(start, std::uint32_t(0) - std::uint32_t(out.Size()));
-  return out.Patch(kStartAt, start.data(), start.size()) && out.Patch(kMinusAt, start.data() + 4, 4);
+  return out.Patch(kStartAt, start.data(), start.size());
 }
 
 bool ZooWriter::CopyItems(ArchiveOut& out, const std::vector<bool>& drop) {
