@@ -21,6 +21,7 @@ expected='./usr/bin/kravix -> ../lib/kravix/kravix
 ./usr/lib/kravix/filedelr.avi
 ./usr/lib/kravix/kravix
 ./usr/lib/kravix/kravix.html
+./usr/lib/kravix/kxpack
 ./usr/lib/kravix/kxsfx
 ./usr/lib/kravix/search.avi
 ./usr/lib/kravix/zipexe

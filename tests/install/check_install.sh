@@ -15,6 +15,7 @@ lib/kravix/filecopy.avi
 lib/kravix/filedelr.avi
 lib/kravix/kravix
 lib/kravix/kravix.html
+lib/kravix/kxpack
 lib/kravix/kxsfx
 lib/kravix/search.avi
 lib/kravix/zipexe
@@ -31,7 +32,7 @@ while IFS='|' read -r prefix exec; do
   actual=$(cd "$tree" && find . \( -type f -o -type l \) | sed 's#^\./##' | LC_ALL=C sort)
   [ "$actual" = "$expected" ] || fail "installed files differ: $(diff <(echo "$expected") <(echo "$actual"))"
   [ "$(readlink "$tree/bin/kravix")" = ../lib/kravix/kravix ] || fail "bin/kravix is no link to ../lib/kravix/kravix"
-  for program in kravix zipexe kxsfx; do [ -x "$tree/lib/kravix/$program" ] || fail "$program is not executable"; done
+  for program in kravix zipexe kxsfx kxpack; do [ -x "$tree/lib/kravix/$program" ] || fail "$program is not executable"; done
   "$tree/bin/kravix" --help | grep -q '^  kravix ARCHIV /unzip ZIEL' || fail "the installed command does not run"
 
   entry="$tree/share/applications/kravix.desktop"

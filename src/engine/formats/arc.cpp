@@ -48,6 +48,7 @@ constexpr std::size_t kMaxDepth = 32;
 struct Header {
   std::uint8_t method = 0;
   std::string name;
+  std::string rawName;
   std::uint64_t dataOffset = 0;
   std::uint64_t dataEnd = 0;
   EntryInfo entry;
@@ -71,6 +72,7 @@ bool ReadHeader(const ByteSource& src, std::uint64_t pos, std::uint64_t limit, H
     if (c < 0x20) return false;
   }
   h.name = dosfmt::DosPathToName(name);
+  h.rawName = std::string(name);
 
   EntryInfo& e = h.entry;
   e.method = h.method;
@@ -85,11 +87,12 @@ bool ReadHeader(const ByteSource& src, std::uint64_t pos, std::uint64_t limit, H
 struct Folder {
   std::uint64_t end;
   std::string prefix;
+  std::int64_t item;  // its index in the layout
 };
 
 }  // namespace
 
-Result ReadArcDirectory(const ByteSource& src, ArchiveDirectory& out) {
+Result ReadArcLayout(const ByteSource& src, dosfmt::DosLayout& out) {
   std::vector<Folder> folders;
   std::uint64_t pos = 0;
   // pos grows with every header (files and skipped items by their header and
@@ -102,11 +105,22 @@ Result ReadArcDirectory(const ByteSource& src, ArchiveDirectory& out) {
     if (!ReadHeader(src, pos, limit, h)) return rc::ArchiveError;
     const std::string prefix = folders.empty() ? std::string() : folders.back().prefix;
     if (h.method == kMethodEnd) {
-      if (folders.empty()) return rc::Ok;
+      if (folders.empty()) {
+        out.endAt = pos;
+        return rc::Ok;
+      }
+      out.items[std::size_t(folders.back().item)].nestedEndMarker = pos;
       pos = folders.back().end;  // bytes after a folder's end marker are its own business
       folders.pop_back();
       continue;
     }
+    dosfmt::DosItem item;
+    item.parent = folders.empty() ? -1 : folders.back().item;
+    item.headerBegin = pos;
+    item.headerEnd = h.dataOffset;
+    item.dataBegin = h.dataOffset;
+    item.dataEnd = h.dataEnd;
+    item.rawName = h.rawName;
     if (h.method == kMethodFolder) {
       if (folders.size() >= kMaxDepth) return rc::ArchiveError;
       h.entry.name = dosfmt::AsFolderName(dosfmt::JoinPath(prefix, h.name));
@@ -114,17 +128,28 @@ Result ReadArcDirectory(const ByteSource& src, ArchiveDirectory& out) {
       h.entry.attributes = attr::Folder;
       h.entry.size = 0;
       h.entry.packedSize = 0;  // the nested entries carry their own sizes
-      folders.push_back({h.dataEnd, h.entry.name});
-      out.entries.push_back(std::move(h.entry));
+      folders.push_back({h.dataEnd, h.entry.name, std::int64_t(out.items.size())});
+      item.listed = true;
+      item.entry = std::move(h.entry);
+      out.items.push_back(std::move(item));
       pos = h.dataOffset;
       continue;
     }
     if (h.method <= kLastFileMethod) {
       h.entry.name = dosfmt::JoinPath(prefix, h.name);
-      out.entries.push_back(std::move(h.entry));
+      item.listed = true;
+      item.entry = std::move(h.entry);
     }
+    out.items.push_back(std::move(item));
     pos = h.dataEnd;
   }
+}
+
+Result ReadArcDirectory(const ByteSource& src, ArchiveDirectory& out) {
+  dosfmt::DosLayout layout;
+  const Result r = ReadArcLayout(src, layout);
+  dosfmt::ListLayout(layout, out);
+  return r;
 }
 
 bool LooksLikeArc(const ByteSource& src) {

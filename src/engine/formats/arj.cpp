@@ -162,20 +162,41 @@ EntryInfo ToEntry(const Frame& f) {
 
 }  // namespace
 
-Result ReadArjDirectory(const ByteSource& src, ArchiveDirectory& out) {
+Result ReadArjLayout(const ByteSource& src, dosfmt::DosLayout& out) {
   Frame f;
   if (!ReadMainHeader(src, f)) return rc::ArchiveError;
   out.comment = Cp437ToUtf8(f.comment);
+  out.itemsBegin = f.next;
   std::uint64_t pos = f.next;
   // Each header moves pos on by at least its frame, so the walk ends.
   for (;;) {
     if (!ReadFrame(src, pos, f)) return rc::ArchiveError;
-    if (f.basic.empty()) return rc::Ok;
+    if (f.basic.empty()) {
+      out.endAt = pos;
+      return rc::Ok;
+    }
     const std::uint8_t type = f.basic[kFileTypeAt];
     const std::uint64_t packed = Le32(&f.basic[kPackedAt]);
+    dosfmt::DosItem item;
+    item.headerBegin = pos;
+    item.headerEnd = f.next;
+    item.dataBegin = f.next;
     if (!AddWithin(f.next, packed, src.size(), pos)) return rc::ArchiveError;
-    if (type == kTypeBinary || type == kTypeText || type == kTypeFolder) out.entries.push_back(ToEntry(f));
+    item.dataEnd = pos;
+    item.listed = type == kTypeBinary || type == kTypeText || type == kTypeFolder;
+    if (item.listed) {
+      item.entry = ToEntry(f);
+      item.rawName = dosfmt::StoredNameBytes(f.name);
+    }
+    out.items.push_back(std::move(item));
   }
+}
+
+Result ReadArjDirectory(const ByteSource& src, ArchiveDirectory& out) {
+  dosfmt::DosLayout layout;
+  const Result r = ReadArjLayout(src, layout);
+  dosfmt::ListLayout(layout, out);
+  return r;
 }
 
 bool LooksLikeArj(const ByteSource& src) {

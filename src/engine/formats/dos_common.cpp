@@ -63,4 +63,18 @@ DateTime FromUnixTimeLocal(std::int64_t seconds) {
   return dt;
 }
 
+std::string StoredNameBytes(std::string_view field) {
+  const auto nul = field.find('\0');
+  if (nul == std::string_view::npos) return std::string(field);
+  if (field.find_first_not_of('\0', nul) != std::string_view::npos) return std::string(field);
+  return std::string(field.substr(0, nul));
+}
+
+void ListLayout(const DosLayout& layout, ArchiveDirectory& out) {
+  for (const DosItem& item : layout.items) {
+    if (item.listed) out.entries.push_back(item.entry);
+  }
+  out.comment = layout.comment;
+}
+
 }  // namespace kx::dosfmt

@@ -47,4 +47,45 @@ std::uint32_t AttributesFromUnixMode(std::uint32_t mode);
 // Seconds since 1970 (UTC) as local time.
 DateTime FromUnixTimeLocal(std::int64_t seconds);
 
+// The name bytes worth checking of a stored name field: cut at the first NUL
+// when only NULs follow it (terminator, padding), else whole, so that a name
+// hiding more bytes behind a NUL is seen and refused by CleanEntryName.
+std::string StoredNameBytes(std::string_view field);
+
+// One item of a DOS archive as it lies in the file: every header the readers
+// walk (listed entries and the items they skip, such as ARJ labels or ARC
+// information items), with the places the update code copies through
+// unchanged. Offsets are absolute; ends are one past the last byte.
+struct DosItem {
+  EntryInfo entry;                 // meaningful when listed
+  bool listed = false;             // a file or folder of the listing
+  bool deleted = false;            // ZOO: an entry marked deleted (not listed)
+  std::string rawName;             // the stored name bytes (StoredNameBytes)
+  std::uint64_t headerBegin = 0;   // the header (ZOO: the directory entry)
+  std::uint64_t headerEnd = 0;
+  std::uint64_t dataBegin = 0;     // the packed data
+  std::uint64_t dataEnd = 0;
+  // ARC: the folder item this one lies in (-1: top level); for a folder, where
+  // the end marker of its nested run lies (its nested bytes are dataBegin..dataEnd).
+  std::int64_t parent = -1;
+  std::uint64_t nestedEndMarker = 0;
+  // ZOO: the next-entry pointer as stored, and the entry's comment.
+  std::uint64_t next = 0;
+  std::uint64_t commentAt = 0;
+  std::uint64_t commentLength = 0;
+};
+
+// The items of a whole archive in file order, and what surrounds them.
+struct DosLayout {
+  std::vector<DosItem> items;
+  std::uint64_t itemsBegin = 0;  // bytes before it: ARJ main header, ZOO archive header
+  std::uint64_t endAt = 0;       // the end marker (ZOO: the end entry)
+  std::string comment;           // archive comment, UTF-8
+  std::uint64_t commentAt = 0;   // ZOO: where the archive comment lies
+  std::uint64_t commentLength = 0;
+};
+
+// The listing of a layout: its listed entries in order, and the comment.
+void ListLayout(const DosLayout& layout, ArchiveDirectory& out);
+
 }  // namespace kx::dosfmt

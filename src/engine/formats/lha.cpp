@@ -91,6 +91,7 @@ struct Extras {
 // One parsed header: the entry, where its data starts and how long it is.
 struct Header {
   EntryInfo entry;
+  std::string rawName;
   std::uint64_t dataOffset = 0;
   std::uint64_t packedSize = 0;
 };
@@ -151,6 +152,14 @@ bool WalkExtensions(const ByteSource& src, std::uint64_t offset, std::uint16_t f
   }
   consumed = pos - offset;
   return true;
+}
+
+// The stored name bytes: the folder extension and the file name (extension
+// or base header field) as they lie, for the name checks of extraction.
+std::string RawName(std::string_view baseField, const Extras& ex) {
+  std::string raw = ex.folderName ? dosfmt::StoredNameBytes(*ex.folderName) : std::string();
+  raw += ex.fileName ? dosfmt::StoredNameBytes(*ex.fileName) : dosfmt::StoredNameBytes(baseField);
+  return raw;
 }
 
 // Name and attributes from the base header fields and the extensions.
@@ -214,6 +223,7 @@ bool ReadLevel0or1(const ByteSource& src, std::uint64_t pos, std::uint8_t level,
     h.packedSize = skip - consumed;
   }
   FinishEntry(baseName, b[kAttributesAt], ex, e);
+  h.rawName = RawName(std::string_view(reinterpret_cast<const char*>(&b[kNameAt]), nameLen), ex);
   return true;
 }
 
@@ -238,6 +248,7 @@ bool ReadLevel2(const ByteSource& src, std::uint64_t pos, Header& h) {
   h.dataOffset = headerEnd;
   h.packedSize = ex.packed64 && ex.size64 ? *ex.packed64 : Le32(&fixed[kPackedAt]);
   FinishEntry(std::string(), 0, ex, e);
+  h.rawName = RawName(std::string_view(), ex);
   return true;
 }
 
@@ -256,18 +267,36 @@ bool ReadHeader(const ByteSource& src, std::uint64_t pos, Header& h) {
 
 }  // namespace
 
-Result ReadLhaDirectory(const ByteSource& src, ArchiveDirectory& out) {
+Result ReadLhaLayout(const ByteSource& src, dosfmt::DosLayout& out) {
   std::uint64_t pos = 0;
   // Every header is at least 22 bytes long and pos only grows, so this ends.
   for (;;) {
     std::uint8_t first = 0;
     if (!src.read(pos, &first, 1)) return rc::ArchiveError;
-    if (first == kEndOfArchive) return rc::Ok;
+    if (first == kEndOfArchive) {
+      out.endAt = pos;
+      return rc::Ok;
+    }
     Header h;
     if (!ReadHeader(src, pos, h)) return rc::ArchiveError;
-    out.entries.push_back(std::move(h.entry));
+    dosfmt::DosItem item;
+    item.listed = true;
+    item.headerBegin = pos;
+    item.headerEnd = h.dataOffset;
+    item.dataBegin = h.dataOffset;
+    item.dataEnd = h.dataOffset + h.packedSize;  // checked by ReadHeader
+    item.rawName = std::move(h.rawName);
+    item.entry = std::move(h.entry);
+    out.items.push_back(std::move(item));
     pos = h.dataOffset + h.packedSize;
   }
+}
+
+Result ReadLhaDirectory(const ByteSource& src, ArchiveDirectory& out) {
+  dosfmt::DosLayout layout;
+  const Result r = ReadLhaLayout(src, layout);
+  dosfmt::ListLayout(layout, out);
+  return r;
 }
 
 bool LooksLikeLha(const ByteSource& src) {

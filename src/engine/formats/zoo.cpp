@@ -58,6 +58,8 @@ constexpr std::size_t kCrcAt = 18;
 constexpr std::size_t kSizeAt = 20;
 constexpr std::size_t kPackedAt = 24;
 constexpr std::size_t kDeletedAt = 30;
+constexpr std::size_t kCommentAt = 32;
+constexpr std::size_t kCommentLenAt = 36;
 constexpr std::size_t kShortNameAt = 38;
 constexpr std::size_t kShortNameLen = 13;
 constexpr std::size_t kType1Len = 51;
@@ -98,7 +100,7 @@ std::string_view Chars(const std::vector<std::uint8_t>& b, std::size_t at, std::
 }
 
 // Long name, folder and attributes from the variable part, as far as it goes.
-void ApplyVariablePart(const std::vector<std::uint8_t>& v, EntryInfo& e) {
+void ApplyVariablePart(const std::vector<std::uint8_t>& v, EntryInfo& e, std::string& rawName) {
   if (v.size() < kVarNamesAt) return;
   const std::size_t longLen = v[kLongNameLenAt];
   const std::size_t folderLen = v[kFolderLenAt];
@@ -107,6 +109,10 @@ void ApplyVariablePart(const std::vector<std::uint8_t>& v, EntryInfo& e) {
   const std::string_view folder = Chars(v, kVarNamesAt + longLen, folderLen);
   const std::string file = longName.empty() ? e.name : dosfmt::DosPathToName(longName);
   e.name = dosfmt::JoinPath(dosfmt::DosPathToName(folder), file);
+  const auto field = [&](std::size_t at, std::size_t n) {
+    return dosfmt::StoredNameBytes(std::string_view(reinterpret_cast<const char*>(v.data()) + at, n));
+  };
+  rawName = field(kVarNamesAt + longLen, folderLen) + (longName.empty() ? rawName : field(kVarNamesAt, longLen));
 
   const std::size_t attrAt = kVarNamesAt + longLen + folderLen + kSystemLen;
   if (attrAt + kAttributesLen > v.size()) return;
@@ -114,25 +120,31 @@ void ApplyVariablePart(const std::vector<std::uint8_t>& v, EntryInfo& e) {
   if (fattr & kUnixModeValid) e.attributes = dosfmt::AttributesFromUnixMode(fattr & 0777);
 }
 
-// Reads the entry at pos. `end` gets the offset just past its header.
-bool ReadEntry(const ByteSource& src, std::uint64_t pos, EntryInfo& e, std::uint64_t& next, bool& deleted,
-               std::uint64_t& end) {
+// Reads the entry at pos into item (its header ends at item.headerEnd).
+bool ReadEntry(const ByteSource& src, std::uint64_t pos, dosfmt::DosItem& item) {
   std::vector<std::uint8_t> b;
   if (!dosfmt::ReadBlock(src, pos, kType1Len, b) || Le32(&b[kTagAt]) != kTag) return false;
-  next = Le32(&b[kNextAt]);
-  end = pos + kType1Len;
-  if (next == 0) return true;  // the list's end marker; its other fields mean nothing
+  item.headerBegin = pos;
+  item.next = Le32(&b[kNextAt]);
+  item.headerEnd = pos + kType1Len;
+  if (item.next == 0) return true;  // the list's end marker; its other fields mean nothing
 
-  deleted = b[kDeletedAt] == 1;
+  EntryInfo& e = item.entry;
+  item.deleted = b[kDeletedAt] == 1;
+  item.listed = !item.deleted;
   e.method = b[kMethodAt];
   e.modified = FromDosDateTime(Le16(&b[kDateAt]), Le16(&b[kTimeAt]));
   e.crc = Le16(&b[kCrcAt]);
   e.size = Le32(&b[kSizeAt]);
   e.packedSize = Le32(&b[kPackedAt]);
   e.name = dosfmt::DosPathToName(Chars(b, kShortNameAt, kShortNameLen));
+  item.rawName = dosfmt::StoredNameBytes(
+      std::string_view(reinterpret_cast<const char*>(&b[kShortNameAt]), kShortNameLen));
+  item.commentAt = Le32(&b[kCommentAt]);
+  item.commentLength = Le16(&b[kCommentLenAt]);
 
-  std::uint64_t dataEnd = 0;
-  if (!AddWithin(Le32(&b[kDataAt]), e.packedSize, src.size(), dataEnd)) return false;
+  item.dataBegin = Le32(&b[kDataAt]);
+  if (!AddWithin(item.dataBegin, e.packedSize, src.size(), item.dataEnd)) return false;
 
   if (b[kTypeAt] == kType2) {
     std::vector<std::uint8_t> extra;
@@ -140,34 +152,46 @@ bool ReadEntry(const ByteSource& src, std::uint64_t pos, EntryInfo& e, std::uint
     const std::uint16_t varLen = Le16(&extra[kVarLenAt]);
     std::vector<std::uint8_t> v;
     if (!dosfmt::ReadBlock(src, pos + kType2Len, varLen, v)) return false;
-    ApplyVariablePart(v, e);
-    end = pos + kType2Len + varLen;
+    ApplyVariablePart(v, e, item.rawName);
+    item.headerEnd = pos + kType2Len + varLen;
   }
   return true;
 }
 
 }  // namespace
 
-Result ReadZooDirectory(const ByteSource& src, ArchiveDirectory& out) {
+Result ReadZooLayout(const ByteSource& src, dosfmt::DosLayout& out) {
   ArchiveHeader h;
   if (!ReadArchiveHeader(src, h)) return rc::ArchiveError;
   if (h.commentLength > 0) {
     std::vector<std::uint8_t> c;
     if (!dosfmt::ReadBlock(src, h.commentOffset, h.commentLength, c)) return rc::ArchiveError;
     out.comment = Cp437ToUtf8(std::string_view(reinterpret_cast<const char*>(c.data()), c.size()));
+    out.commentAt = h.commentOffset;
+    out.commentLength = h.commentLength;
   }
+  out.itemsBegin = h.firstEntry;
   std::uint64_t pos = h.firstEntry;
   // Each step must land past the header just read, so the walk ends.
   for (;;) {
-    EntryInfo e;
-    std::uint64_t next = 0, end = 0;
-    bool deleted = false;
-    if (!ReadEntry(src, pos, e, next, deleted, end)) return rc::ArchiveError;
-    if (next == 0) return rc::Ok;
-    if (!deleted) out.entries.push_back(std::move(e));
+    dosfmt::DosItem item;
+    if (!ReadEntry(src, pos, item)) return rc::ArchiveError;
+    if (item.next == 0) {
+      out.endAt = pos;
+      return rc::Ok;
+    }
+    const std::uint64_t next = item.next, end = item.headerEnd;
+    out.items.push_back(std::move(item));
     if (next < end) return rc::ArchiveError;
     pos = next;
   }
+}
+
+Result ReadZooDirectory(const ByteSource& src, ArchiveDirectory& out) {
+  dosfmt::DosLayout layout;
+  const Result r = ReadZooLayout(src, layout);
+  dosfmt::ListLayout(layout, out);
+  return r;
 }
 
 bool LooksLikeZoo(const ByteSource& src) {

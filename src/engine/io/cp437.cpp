@@ -54,6 +54,31 @@ std::string Cp437ToUtf8(std::string_view bytes) {
   return out;
 }
 
+bool Utf8ToCp437(std::string_view utf8, std::string& out) {
+  if (!IsValidUtf8(utf8)) return false;
+  out.clear();
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    const int len = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 4;
+    char32_t cp = c & (0xFF >> (len + 1));
+    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += len;
+    // 128 entries: a linear search costs nothing next to the file work.
+    std::size_t at = 0;
+    while (at < kUpperHalf.size() && kUpperHalf[at] != cp) ++at;
+    if (at == kUpperHalf.size()) return false;
+    out += static_cast<char>(0x80 + at);
+  }
+  return true;
+}
+
 bool IsValidUtf8(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size()) {
