@@ -120,7 +120,7 @@ void ArchiveWindow::unzip(std::int16_t aktionsnr, bool& Shell, bool Einstellunge
       }
     } else if (IsPackerKind(kind)) {
       bool done = false;
-      err([&] { done = WorkExPacker(aktionsnr == action::Test ? " t" : " e", filespec); });
+      err([&] { done = WorkExPacker(" e", filespec); });
       if (done) setStatusMessage("Letzte Nachricht - Entpacken abgeschlossen...");
       else Shell = false;
     }

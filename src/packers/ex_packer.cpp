@@ -203,11 +203,8 @@ Move MoveIntoTarget(const std::string& from, const std::string& target) {
   return result;
 }
 
-// Extracts into a fresh folder inside the target and moves the files from
-// there; a test extracts the same way and keeps nothing (every packer can
-// extract, and the exit status tells whether every entry came out whole).
 bool Extract(const QString& program, packer::Program dialect, ArchiveKind kind, const std::string& archive,
-             const std::vector<std::string>& names, bool testOnly) {
+             const std::vector<std::string>& names) {
   const std::string target = Bytes(ProgramState().TargetFolder);
   int err = 0;
   if (!OpenTargetFolder(target, true, err).ok()) {
@@ -230,7 +227,6 @@ bool Extract(const QString& program, packer::Program dialect, ArchiveKind kind, 
     TellFailure(program, run);
     return false;
   }
-  if (testOnly) return true;
   const Move moved = MoveIntoTarget(work.path + "/x", target);
   if (moved == Move::Failed) Tell("Nicht alle entpackten Dateien konnten in den Zielordner " + Text(target) + " geschrieben werden.");
   return moved == Move::Done;
@@ -349,11 +345,9 @@ bool Change(const QString& program, packer::Program dialect, ArchiveKind kind, O
   return true;
 }
 
-bool IsTest(const QString& Schalter) { return Schalter.trimmed().startsWith('t', Qt::CaseInsensitive); }
-
 Operation OperationOf(const QString& Schalter) {
   const QString s = Schalter.trimmed();
-  if (s.startsWith('e', Qt::CaseInsensitive) || IsTest(Schalter)) return Operation::Extract;
+  if (s.startsWith('e', Qt::CaseInsensitive)) return Operation::Extract;
   if (s.startsWith('d', Qt::CaseInsensitive)) return Operation::Delete;
   return Operation::Add;
 }
@@ -414,7 +408,7 @@ bool WorkExPacker(const QString& Schalter, const QStringList& names) {
     if (list.size() == 1 && (list[0] == "*.*" || list[0] == "*")) list.clear();
     std::vector<std::string> stored;
     for (const auto& n : list) stored.push_back(packer::TakesListedNames(dialect) ? n : packer::ListedNameToStored(n));
-    return Extract(path, dialect, kind, Bytes(archive), stored, IsTest(Schalter));
+    return Extract(path, dialect, kind, Bytes(archive), stored);
   }
   if (list.empty()) return false;
   return Change(path, dialect, kind, op, Bytes(archive), list);

@@ -35,8 +35,7 @@ QString PackerPathFor(ArchiveKind kind, packer::Operation operation);
 QString OwnPackerPath();
 
 // Runs the packer of CurrentArchive with the switch (" e", " d", " D",
-// " a -e -r", " a /r" or empty for adding; " t" tests: it extracts into a
-// folder that is removed afterwards) and the file specification
+// " a -e -r", " a /r" or empty for adding) and the file specification
 // (names joined by blanks, a name with blanks in double quotes; "*.*" for
 // the whole archive). For adding, the names are paths of the files and
 // folders to add. True when the packer ran and did what was asked; false
