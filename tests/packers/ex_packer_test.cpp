@@ -186,9 +186,10 @@ TEST_P(Overwrites, ExistingFileAtTheTarget) {
   EXPECT_EQ(kx::WorkExPacker(" e", QString("plain.txt")), r.result);
   EXPECT_EQ(ReadFile(target / "plain.txt"), r.content);
   ASSERT_EQ(user->asked.size(), r.answer ? 1u : 0u);
-  if (r.answer)
+  if (r.answer) {
     EXPECT_EQ(user->asked[0].text, "Die Datei \"" + QString::fromStdString((target / "plain.txt").string()) +
                                        "\" existiert bereits. Überschreiben?");
+  }
   EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);
 }
 
