@@ -98,7 +98,6 @@ TEST_F(Listing, EveryColumnOfEveryKindOfEntry) {
   EXPECT_EQ(cells("versteckt.dat")[ColAttribute], "Versteckt");
   EXPECT_EQ(cells("system.dat")[ColAttribute], "System");
   EXPECT_EQ(cells("seltsam.dat")[ColAttribute], "128");
-  EXPECT_EQ(cells("docs.v1/readme.txt")[ColType], "V1/README.TXT Datei");
   EXPECT_EQ(cells("innen.zip")[ColType], "Zip Archiv") << "registered at load";
   EXPECT_TRUE(cells("crc.bin")[ColChecksum].startsWith('-')) << "top bit set shows negative";
 

@@ -63,13 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"arj_absolute", "a.arj", ArjArchive({{"/tmp/abs", kData}}), 1, "absoluter Pfad"},
         Hostile{"planted_link", "a.lzh", LhaLevel0("sub/boese", kData) + std::string(1, '\0'), 1,
                 "Verknüpfung oder Datei steht im Weg", false, true},
-        Hostile{"lying_size", "a.arc", ArcMember(2, "luege", kData, 100, Crc16(kData)) + kArcEnd, 1,
+        Hostile{"lying_size", "a.arc", ArcMember(2, "luege", kData, Crc16(kData), 100) + kArcEnd, 1,
                 "Daten beschädigt", true},
-        Hostile{"bomb", "a.arc", ArcMember(2, "bombe", kData, 0xFFFFFFF0u, Crc16(kData)) + kArcEnd, 1,
+        Hostile{"bomb", "a.arc", ArcMember(2, "bombe", kData, Crc16(kData), 0xFFFFFFF0u) + kArcEnd, 1,
                 "Daten beschädigt", true},
-        Hostile{"crc", "a.arc", ArcMember(2, "falsch", kData, std::uint32_t(kData.size()), 0x1234) + kArcEnd, 1,
+        Hostile{"crc", "a.arc", ArcMember(2, "falsch", kData, 0x1234) + kArcEnd, 1,
                 "CRC-Fehler", true},
-        Hostile{"unknown_method", "a.arc", ArcMember(11, "neu", kData, std::uint32_t(kData.size()), 0) + kArcEnd, 1,
+        Hostile{"unknown_method", "a.arc", ArcMember(11, "neu", kData, 0) + kArcEnd, 1,
                 "Methode nicht unterstützt", true},
         Hostile{"garbled", "a.arj", ArjArchive({{"geheim", kData, 0x01}}), 1, "verschlüsselt", true},
         Hostile{"truncated", "a.arc", (ArcStored("kurz", kData) + kArcEnd).substr(0, 33), 2, "Archiv beschädigt", true},
@@ -93,7 +93,7 @@ TEST(KxpackExtract, NeverReplacesAFile) {
 TEST(KxpackExtract, MakesStoredFolders) {
   const std::string inner = ArcStored("A.TXT", kData) + kArcEnd;
   const std::vector<std::pair<const char*, std::string>> archives{
-      {"f.arc", ArcMember(30, "DIR", inner, 0, Crc16(inner)) + ArcMember(30, "LEER", kArcEnd, 0, Crc16(kArcEnd)) + kArcEnd},
+      {"f.arc", ArcMember(30, "DIR", inner, Crc16(inner), 0) + ArcMember(30, "LEER", kArcEnd, Crc16(kArcEnd), 0) + kArcEnd},
       {"f.lzh", LhaLevel0("DIR\\", "", "-lhd-") + LhaLevel0("DIR\\A.TXT", kData) + LhaLevel0("LEER\\", "", "-lhd-") +
                     std::string(1, '\0')}};
   for (const auto& [name, bytes] : archives) {

@@ -12,6 +12,7 @@
 
 #include "app/program_state.h"
 #include "engine/cancel.h"
+#include "engine/formats/dos_test_util.h"
 #include "engine/kxzip.h"
 #include "packers/ex_packer.h"
 #include "settings/settings_store.h"
@@ -28,7 +29,6 @@ using kxtest::WriteFile;
 
 const std::vector<std::string> kHostile = {"-dash", "!bang", "@at", "a b", "q\"uote", "\xc3\xbcmlaut"};
 
-
 std::vector<std::string> EngineNames(const fs::path& archive) {
   kx::KxZip zip;
   zip.ZipFile = archive.string();
@@ -38,25 +38,10 @@ std::vector<std::string> EngineNames(const fs::path& archive) {
   return names;
 }
 
-// An LHA archive of level-0 headers with stored data (no LHA writer here).
+// An LHA archive of stored members (no LHA writer here).
 void WriteLha(const fs::path& at, const std::vector<std::string>& names) {
   std::string a;
-  for (const auto& n : names) {
-    const std::string data = n + " content\n";
-    std::uint16_t crc = 0;
-    for (unsigned char c : data) {
-      crc ^= c;
-      for (int i = 0; i < 8; ++i) crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
-    }
-    std::string b = "-lh0-";
-    auto put = [&b](std::uint32_t v, int n) { for (int i = 0; i < n; ++i) b += char((v >> (8 * i)) & 0xff); };
-    put(data.size(), 4), put(data.size(), 4), put(0x5a8a0000, 4), put(0x20, 1), put(0, 1), put(n.size(), 1);
-    b += n;
-    put(crc, 2);
-    unsigned sum = 0;
-    for (unsigned char c : b) sum += c;
-    a += char(b.size()), a += char(sum & 0xff), a += b, a += data;
-  }
+  for (const auto& n : names) a += kxtest::dos::LhaLevel0(n, n + " content\n");
   WriteFile(at, a + std::string(1, '\0'));
 }
 
@@ -201,9 +186,10 @@ TEST_P(Overwrites, ExistingFileAtTheTarget) {
   EXPECT_EQ(kx::WorkExPacker(" e", QString("plain.txt")), r.result);
   EXPECT_EQ(ReadFile(target / "plain.txt"), r.content);
   ASSERT_EQ(user->asked.size(), r.answer ? 1u : 0u);
-  if (r.answer)
+  if (r.answer) {
     EXPECT_EQ(user->asked[0].text, "Die Datei \"" + QString::fromStdString((target / "plain.txt").string()) +
                                        "\" existiert bereits. Überschreiben?");
+  }
   EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);
 }
 

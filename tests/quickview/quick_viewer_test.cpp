@@ -59,14 +59,6 @@ class QuickViewer : public kxtest::FreshStart {
   kxtest::ScriptedUserScope user_;
 };
 
-TEST_F(QuickViewer, TheComponentLoadsFromBesideTheProgram) {
-  EXPECT_TRUE(ViewerComponentInstalled());
-  QWidget* control = CreateViewerControl(nullptr);
-  ASSERT_NE(control, nullptr);
-  EXPECT_EQ(control->objectName(), "Qview1");
-  delete control;
-}
-
 struct FileCase {
   const char* name;
   std::function<void(const fs::path&)> make;
@@ -141,13 +133,8 @@ INSTANTIATE_TEST_SUITE_P(Files, ShowsFiles, ::testing::Values(
     FileCase{"kaputt.png", Bytes(std::string("\x89PNG\r\n\x1a\n", 8) + std::string(60, 'x')), "NotePage", 4,
              kLoad + "Unkorrektes Dateiformat.", {}}));
 
-TEST(QuickViewerTables, NameTheFilterAndTheLoadProblem) {
-  EXPECT_EQ(DllNameOfFileType(6), "QVWP632.DLL");
-  EXPECT_EQ(DllNameOfFileType(23), "QVWP632.DLL");
-  EXPECT_EQ(DllNameOfFileType(33), "QVGEN32.DLL");
-  EXPECT_EQ(DllNameOfFileType(9), "unbekannt");
-  EXPECT_EQ(LoadProblemText(6), "Datei ist mit Password geschützt");
-  EXPECT_EQ(LoadProblemText(7), "Unbekannt, System unstabil.");
+// Which file types the search is offered for (the texts and documents).
+TEST(QuickViewerTables, SearchableTypes) {
   for (int code : {1, 5, 6, 7, 20, 23, 27}) EXPECT_TRUE(IsSearchable(std::int16_t(code))) << code;
   for (int code : {0, 2, 3, 4, 16, 32}) EXPECT_FALSE(IsSearchable(std::int16_t(code))) << code;
 }
@@ -186,14 +173,12 @@ TEST_F(QuickViewer, HexViewTwiceReturnsToTheTextAndTheToolbarRunsTheSameCommand)
   const fs::path file = dir_ / "text.txt";
   kxtest::WriteFile(file, "Hallo Welt\n");
   FrmQuickvw& w = show(file);
-  for (const char* how : {"menu", "toolbar"}) {
-    if (std::string(how) == "menu") w.command("mnu_hex")->trigger();
-    else w.command("button:hex")->trigger();
-    EXPECT_EQ(page(w)->objectName(), "HexView") << how;
+  for (const char* command : {"mnu_hex", "button:hex"}) {
+    w.command(command)->trigger();
+    EXPECT_EQ(page(w)->objectName(), "HexView") << command;
     EXPECT_TRUE(w.command("mnu_hex")->isChecked());
-    if (std::string(how) == "menu") w.command("mnu_hex")->trigger();
-    else w.command("button:hex")->trigger();
-    EXPECT_EQ(page(w)->objectName(), "TextView") << how;
+    w.command(command)->trigger();
+    EXPECT_EQ(page(w)->objectName(), "TextView") << command;
     EXPECT_FALSE(w.command("mnu_hex")->isChecked());
     EXPECT_EQ(shownText(w), "Hallo Welt\n");
   }

@@ -6,13 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <set>
 
 #include "engine/codecs/arc_codecs.h"
+#include "engine/codecs/codec_test_util.h"
 #include "engine/formats/dos_test_util.h"
-#include "engine/io/byte_source.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,25 +19,16 @@ namespace {
 using namespace kxtest::dos;
 namespace fs = std::filesystem;
 using kx::codec::Status;
+using kxtest::codec::Decoded;
 
 constexpr int kZoo = -1;  // ZOO's LZW in the method columns below
 const fs::path kFixtures = fs::path(KX_FIXTURE_DIR) / "dos_methods";
 
-struct Decoded {
-  Status status = Status::Unsupported;
-  std::string bytes;
-};
-
-Decoded Decode(int method, const std::string& packed, std::uint64_t size) {
-  kx::MemorySource src({reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size()});
-  kx::codec::PackedInput in(src, 0, packed.size());
-  Decoded d;
-  kx::codec::BoundedOutput out(size, [&d](const std::uint8_t* p, std::size_t n) {
-    d.bytes.append(reinterpret_cast<const char*>(p), n);
-    return true;
-  });
-  d.status = method == kZoo ? kx::codec::DecodeZooLzw(in, out) : kx::codec::DecodeArc(std::uint8_t(method), in, out);
-  return d;
+Decoded Decode(int method, const std::string& packed, std::uint64_t size, bool sinkRefuses = false) {
+  const kxtest::codec::DecodeFn decode = [method](kx::codec::PackedInput& in, kx::codec::BoundedOutput& out) {
+    return method == kZoo ? kx::codec::DecodeZooLzw(in, out) : kx::codec::DecodeArc(std::uint8_t(method), in, out);
+  };
+  return kxtest::codec::Decode(decode, packed, size, sinkRefuses);
 }
 
 struct Packed {
@@ -48,39 +38,16 @@ struct Packed {
 };
 
 Packed Encode(const std::string& data) {
-  std::size_t pos = 0;
   Packed p;
   std::uint64_t total = 0;
-  auto read = [&](std::uint8_t* buf, std::size_t n) {
-    const std::size_t k = std::min(n, data.size() - pos);
-    std::memcpy(buf, data.data() + pos, k);
-    pos += k;
-    return k;
-  };
-  auto sink = [&p](const std::uint8_t* b, std::size_t n) {
-    p.bytes.append(reinterpret_cast<const char*>(b), n);
-    return true;
-  };
-  p.status = kx::codec::EncodeArc(read, sink, p.method, total);
+  p.status = kx::codec::EncodeArc(kxtest::codec::StringReader(data), kxtest::codec::StringSink(p.bytes), p.method, total);
   EXPECT_EQ(total, p.bytes.size());
   return p;
 }
 
-// A one-member ARC archive: the 29-byte header, the data, the end mark.
+// A one-member ARC archive.
 std::string ArcArchive(int method, const std::string& packed, const std::string& original) {
-  std::string a;
-  Put8(a, 0x1A);
-  Put8(a, unsigned(method));
-  std::string name = "DATA.BIN";
-  name.resize(13, '\0');
-  a += name;
-  Put32(a, std::uint32_t(packed.size()));
-  const std::uint32_t stamp = DosStamp(1994, 5, 6, 7, 8, 10);
-  Put16(a, stamp >> 16);
-  Put16(a, stamp & 0xffff);
-  Put16(a, Crc16(original));
-  Put32(a, std::uint32_t(original.size()));
-  return a + packed + std::string("\x1a\x00", 2);
+  return ArcMember(unsigned(method), "DATA.BIN", packed, Crc16(original), std::uint32_t(original.size())) + kArcEnd;
 }
 
 std::uint32_t Le(const std::string& s, std::size_t at, int bytes) {
@@ -353,17 +320,11 @@ TEST(ArcPacker, EmptyInputAndFailingEnds) {
   std::uint8_t method = 0;
   std::uint64_t packed = 0;
   const std::string data = Text(200000, 31);
-  std::size_t pos = 0;
-  auto read = [&](std::uint8_t* buf, std::size_t n) {
-    const std::size_t k = std::min(n, data.size() - pos);
-    std::memcpy(buf, data.data() + pos, k);
-    pos += k;
-    return k;
-  };
-  EXPECT_EQ(kx::codec::EncodeArc(read, [](const std::uint8_t*, std::size_t) { return false; }, method, packed),
+  EXPECT_EQ(kx::codec::EncodeArc(kxtest::codec::StringReader(data), kxtest::codec::Refuse, method, packed),
             Status::OutputFailed);
   auto broken = [](std::uint8_t*, std::size_t) { return SIZE_MAX; };
-  EXPECT_EQ(kx::codec::EncodeArc(broken, [](const std::uint8_t*, std::size_t) { return true; }, method, packed),
+  std::string sunk;
+  EXPECT_EQ(kx::codec::EncodeArc(broken, kxtest::codec::StringSink(sunk), method, packed),
             Status::InputFailed);
 }
 
@@ -503,10 +464,7 @@ TEST(ArcDamage, GarbageNeverOverflows) {
 
 TEST(ArcDamage, RefusingSinkStopsTheDecoder) {
   const Member m = FirstMember(ReadFile(kFixtures / "arc_method6.arc"), false);
-  kx::MemorySource src({reinterpret_cast<const std::uint8_t*>(m.packed.data()), m.packed.size()});
-  kx::codec::PackedInput in(src, 0, m.packed.size());
-  kx::codec::BoundedOutput out(m.size, [](const std::uint8_t*, std::size_t) { return false; });
-  EXPECT_EQ(kx::codec::DecodeArc(6, in, out), Status::OutputFailed);
+  EXPECT_EQ(Decode(6, m.packed, m.size, true).status, Status::OutputFailed);
 }
 
 }  // namespace

@@ -8,15 +8,15 @@
 
 #include "engine/codecs/arj_fastest.h"
 #include "engine/formats/arj.h"
-#include "engine/io/byte_source.h"
+#include "engine/codecs/codec_test_util.h"
+#include "engine/formats/dos_test_util.h"
 #include "support/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using kx::codec::BoundedOutput;
-using kx::codec::PackedInput;
 using kx::codec::Status;
+using kxtest::codec::Decoded;
 
 // The first member of an archive arj wrote. Each header: 60 EA, the basic
 // header's size (2 bytes), the basic header, its CRC-32, then extended
@@ -53,26 +53,9 @@ ArjMember FirstMember(const std::string& archive) {
   return m;
 }
 
-struct Decoded {
-  Status status;
-  std::string bytes;
-};
-
 Decoded Decode(const std::string& buffer, std::uint64_t offset, std::uint64_t length, std::uint64_t limit,
                bool sinkRefuses = false) {
-  kx::MemorySource src({reinterpret_cast<const std::uint8_t*>(buffer.data()), buffer.size()});
-  PackedInput in(src, offset, length);
-  Decoded d;
-  BoundedOutput out(limit, [&](const std::uint8_t* p, std::size_t n) {
-    d.bytes.append(reinterpret_cast<const char*>(p), n);
-    return !sinkRefuses;
-  });
-  d.status = kx::codec::DecodeArjFastest(in, out);
-  return d;
-}
-
-std::uint32_t Crc32Of(const std::string& s) {
-  return kx::codec::Crc32(0, reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+  return kxtest::codec::DecodeAt(kx::codec::DecodeArjFastest, buffer, offset, length, limit, sinkRefuses);
 }
 
 // Packs one file with arj; the archive's bytes.
@@ -137,7 +120,7 @@ TEST(ArjFastest, DecodesWhatArjPacked) {
     const Decoded d = Decode(archive, m.dataAt, m.packed, m.size);
     EXPECT_EQ(d.status, Status::Ok);
     EXPECT_TRUE(d.bytes == row.content) << "decoded " << d.bytes.size() << " bytes";
-    EXPECT_EQ(Crc32Of(d.bytes), m.crc);
+    EXPECT_EQ(kxtest::dos::Crc32(d.bytes), m.crc);
   }
 }
 
@@ -173,7 +156,7 @@ std::string WithMethod4(const std::string& archive, const std::string& stream) {
   basic[5] = 4;
   kxtest::Set32(basic, 12, std::uint32_t(stream.size()));
   std::string out = archive.substr(0, m.basicAt) + basic;
-  kxtest::Put32(out, Crc32Of(basic));
+  kxtest::Put32(out, kxtest::dos::Crc32(basic));
   out += archive.substr(m.basicAt + m.basicSize + 4, m.dataAt - (m.basicAt + m.basicSize + 4));
   return out + stream + archive.substr(m.dataAt + m.packed);
 }

@@ -9,6 +9,7 @@
 
 #include "engine/codecs/lzh_dynamic.h"
 #include "engine/formats/lha.h"
+#include "engine/codecs/codec_test_util.h"
 #include "engine/io/byte_source.h"
 #include "support/test_support.h"
 
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 using kx::codec::BoundedOutput;
 using kx::codec::PackedInput;
 using kx::codec::Status;
+using kxtest::codec::Decoded;
 using Decoder = Status (*)(PackedInput&, BoundedOutput&);
 
 const fs::path kDir = fs::path(KX_FIXTURE_DIR) / "dos_methods";
@@ -67,22 +69,9 @@ Member LoadMember(const Fixture& f) {
   return m;
 }
 
-struct Decoded {
-  Status status;
-  std::string bytes;
-};
-
 Decoded Decode(Decoder decode, const std::string& buffer, std::uint64_t offset, std::uint64_t length,
                std::uint64_t limit, bool sinkRefuses = false) {
-  kx::MemorySource src({reinterpret_cast<const std::uint8_t*>(buffer.data()), buffer.size()});
-  PackedInput in(src, offset, length);
-  Decoded d;
-  BoundedOutput out(limit, [&](const std::uint8_t* p, std::size_t n) {
-    d.bytes.append(reinterpret_cast<const char*>(p), n);
-    return !sinkRefuses;
-  });
-  d.status = decode(in, out);
-  return d;
+  return kxtest::codec::DecodeAt(decode, buffer, offset, length, limit, sinkRefuses);
 }
 
 Decoded Decode(Decoder decode, const Member& m, std::uint64_t length, std::uint64_t limit, bool sinkRefuses = false) {

@@ -4,12 +4,9 @@
 // extracted by lhasa, arj and unar; cut, damaged and hand-made streams.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
-#include <cstring>
-
 #include "engine/codecs/lzh_bits.h"
 #include "engine/codecs/lzh_static.h"
+#include "engine/codecs/codec_test_util.h"
 #include "engine/formats/arj.h"
 #include "engine/formats/dos_test_util.h"
 #include "support/test_support.h"
@@ -18,6 +15,7 @@ namespace {
 
 using kx::codec::LzhVariant;
 using kx::codec::Status;
+using kxtest::codec::Decoded;
 using namespace kxtest::dos;
 namespace fs = std::filesystem;
 
@@ -66,108 +64,25 @@ std::vector<Input> Inputs() {
 }
 
 std::string Encode(LzhVariant v, const std::string& data, Status* status = nullptr, bool zoo = false) {
-  std::size_t at = 0;
   // Odd read sizes, so the window fills across many reads.
-  kx::codec::ReadFn read = [&](std::uint8_t* buf, std::size_t n) {
-    const std::size_t take = std::min({n, data.size() - at, std::size_t(7777)});
-    std::memcpy(buf, data.data() + at, take);
-    at += take;
-    return take;
-  };
+  const kx::codec::ReadFn read = kxtest::codec::StringReader(data, 7777);
   std::string out;
-  kx::codec::Sink sink = [&](const std::uint8_t* p, std::size_t n) {
-    out.append(reinterpret_cast<const char*>(p), n);
-    return true;
-  };
   std::uint64_t packed = 0;
-  const Status s = zoo ? kx::codec::EncodeZooLzh(read, sink, packed) : kx::codec::EncodeLzhStatic(v, read, sink, packed);
+  const Status s = zoo ? kx::codec::EncodeZooLzh(read, kxtest::codec::StringSink(out), packed)
+                       : kx::codec::EncodeLzhStatic(v, read, kxtest::codec::StringSink(out), packed);
   EXPECT_EQ(packed, out.size());
   if (status != nullptr) *status = s;
   return out;
 }
 
-struct Decoded {
-  Status status;
-  std::string bytes;
-};
-
-// Decodes `packed`, which lies at `offset` inside `file`.
-Decoded DecodeAt(LzhVariant v, const std::string& file, std::uint64_t offset, std::uint64_t packed, std::uint64_t size) {
-  kx::MemorySource src({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()});
-  kx::codec::PackedInput in(src, offset, packed);
-  Decoded d;
-  kx::codec::BoundedOutput out(size, [&](const std::uint8_t* p, std::size_t n) {
-    d.bytes.append(reinterpret_cast<const char*>(p), n);
-    return true;
-  });
-  d.status = kx::codec::DecodeLzhStatic(v, in, out);
-  return d;
+kxtest::codec::DecodeFn Decoder(LzhVariant v) {
+  return [v](kx::codec::PackedInput& in, kx::codec::BoundedOutput& out) { return kx::codec::DecodeLzhStatic(v, in, out); };
 }
-Decoded Decode(LzhVariant v, const std::string& packed, std::uint64_t size) {
-  return DecodeAt(v, packed, 0, packed.size(), size);
+Decoded Decode(LzhVariant v, const std::string& packed, std::uint64_t size, bool sinkRefuses = false) {
+  return kxtest::codec::Decode(Decoder(v), packed, size, sinkRefuses);
 }
 
 // ---------------------------------------------------------------- archives
-
-// A one-member LHA archive, header level 0.
-std::string LhaArchive(const char* method, const std::string& name, const std::string& data, const std::string& packed) {
-  std::string h;
-  Put8(h, 0);  // size and checksum, set below
-  Put8(h, 0);
-  h += method;
-  Put32(h, std::uint32_t(packed.size()));
-  Put32(h, std::uint32_t(data.size()));
-  Put32(h, DosStamp(2024, 5, 6, 7, 8, 10));  // time, then date
-  Put8(h, 0x20);
-  Put8(h, 0);  // level
-  Put8(h, unsigned(name.size()));
-  h += name;
-  Put16(h, Crc16(data));
-  h[0] = char(h.size() - 2);
-  unsigned sum = 0;
-  for (std::size_t i = 2; i < h.size(); ++i) sum += static_cast<unsigned char>(h[i]);
-  h[1] = char(sum & 0xff);
-  return h + packed + std::string(1, '\0');
-}
-
-std::uint32_t Crc32(const std::string& s) {
-  return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(s.data()), uInt(s.size())));
-}
-
-// One ARJ header frame around a basic header with the fixed part `fixed`.
-std::string ArjFrame(const std::string& fixed, const std::string& name) {
-  const std::string basic = fixed + name + std::string(1, '\0') + std::string(1, '\0');
-  std::string f;
-  Put16(f, 0xEA60);
-  Put16(f, std::uint32_t(basic.size()));
-  f += basic;
-  Put32(f, Crc32(basic));
-  Put16(f, 0);  // no extended header
-  return f;
-}
-
-std::string ArjFixed(unsigned method, unsigned fileType, std::uint32_t packed, std::uint32_t size, std::uint32_t crc) {
-  std::string b;
-  for (unsigned v : {30u, 11u, 1u, 0u, 0u, method, fileType, 0u}) Put8(b, v);
-  Put32(b, DosStamp(2024, 5, 6, 7, 8, 10));
-  Put32(b, packed);
-  Put32(b, size);
-  Put32(b, crc);
-  Put16(b, 0);     // where the file part of the name starts
-  Put16(b, 0x20);  // attributes
-  Put16(b, 0);     // chapters
-  return b;
-}
-
-// A one-member ARJ archive with method 1.
-std::string ArjArchive(const std::string& name, const std::string& data, const std::string& packed) {
-  std::string a = ArjFrame(ArjFixed(0, 2, 0, 0, 0), "test.arj");
-  a += ArjFrame(ArjFixed(1, 0, std::uint32_t(packed.size()), std::uint32_t(data.size()), Crc32(data)), name);
-  a += packed;
-  Put16(a, 0xEA60);
-  Put16(a, 0);
-  return a;
-}
 
 // A one-member ZOO archive with method 2, then the empty entry that ends the list.
 std::string ZooArchive(const std::string& name, const std::string& data, const std::string& packed) {
@@ -272,7 +187,7 @@ TEST(LzhStatic, DecodesWhatArjMethodsOneToThreeWrite) {
       ASSERT_EQ(dir.entries[0].method, method);
       // The data ends where the 4-byte end-of-archive header starts.
       const std::uint64_t packed = dir.entries[0].packedSize;
-      const Decoded d = DecodeAt(LzhVariant::Arj, archive, archive.size() - 4 - packed, packed, f.data.size());
+      const Decoded d = kxtest::codec::DecodeAt(Decoder(LzhVariant::Arj), archive, archive.size() - 4 - packed, packed, f.data.size());
       ASSERT_EQ(d.status, Status::Ok);
       EXPECT_TRUE(d.bytes == f.data);
       ASSERT_EQ(kxtest::Run({"arj", "x", "-y", "../a.arj"}, work / "out").exitCode, 0);
@@ -292,7 +207,7 @@ TEST(LzhStatic, LhasaAndUnarExtractOurLhaStreams) {
       const fs::path work = tmp / std::to_string(n++);
       fs::create_directories(work / "lhasa");
       fs::create_directories(work / "unar");
-      WriteFile(work / "a.lzh", LhaArchive(var.lhaMethod, "data.bin", in.data, Encode(var.v, in.data)));
+      WriteFile(work / "a.lzh", LhaMember(var.lhaMethod, "data.bin", in.data, Encode(var.v, in.data)) + '\0');
       const auto lhasa = kxtest::Run({"lha", "xf", "../a.lzh"}, work / "lhasa");
       EXPECT_EQ(lhasa.exitCode, 0) << lhasa.output;
       EXPECT_TRUE(OnlyFile(work / "lhasa") == in.data);
@@ -311,7 +226,7 @@ TEST(LzhStatic, ArjAndUnarExtractOurArjStreams) {
     SCOPED_TRACE(in.name);
     const fs::path work = tmp / std::to_string(n++);
     fs::create_directories(work / "out");
-    WriteFile(work / "a.arj", ArjArchive("data.bin", in.data, Encode(LzhVariant::Arj, in.data)));
+    WriteFile(work / "a.arj", ArjArchive({{"data.bin", Encode(LzhVariant::Arj, in.data), 0, 1, in.data}}));
     const auto test = kxtest::Run({"arj", "t", "a.arj"}, work);
     EXPECT_EQ(test.exitCode, 0) << test.output;
     EXPECT_EQ(kxtest::Run({"arj", "x", "-y", "../a.arj"}, work / "out").exitCode, 0);
@@ -427,35 +342,24 @@ TEST(LzhStatic, HandMadeBlocksAreCheckedField_By_Field) {
   }
   // LHA's own reading of the same: history before the start is spaces.
   TempDir tmp;
-  WriteFile(tmp / "a.lzh", LhaArchive("-lh5-", "s.txt", "   ", make(copyFromStart)));
+  WriteFile(tmp / "a.lzh", LhaMember("-lh5-", "s.txt", "   ", make(copyFromStart)) + '\0');
   EXPECT_EQ(kxtest::Run({"lha", "xf", "a.lzh"}, tmp.path()).exitCode, 0);
   EXPECT_EQ(ReadFile(tmp / "s.txt"), "   ");
 }
 
 TEST(LzhStatic, RefusingSinksAndFailingReadsStopTheWork) {
   const std::string data = Text();
-  const std::string packed = Encode(LzhVariant::Lh5, data);
-  kx::MemorySource src({reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size()});
-  kx::codec::PackedInput in(src, 0, packed.size());
-  kx::codec::BoundedOutput out(data.size(), [](const std::uint8_t*, std::size_t) { return false; });
-  EXPECT_EQ(kx::codec::DecodeLzhStatic(LzhVariant::Lh5, in, out), Status::OutputFailed);
-
+  EXPECT_EQ(Decode(LzhVariant::Lh5, Encode(LzhVariant::Lh5, data), data.size(), true).status, Status::OutputFailed);
   std::uint64_t n = 0;
-  std::size_t at = 0;
-  kx::codec::ReadFn read = [&](std::uint8_t* buf, std::size_t want) {
-    const std::size_t take = std::min(want, data.size() - at);
-    std::memcpy(buf, data.data() + at, take);
-    at += take;
-    return take;
-  };
-  EXPECT_EQ(kx::codec::EncodeLzhStatic(LzhVariant::Arj, read, [](const std::uint8_t*, std::size_t) { return false; }, n),
+  EXPECT_EQ(kx::codec::EncodeLzhStatic(LzhVariant::Arj, kxtest::codec::StringReader(data), kxtest::codec::Refuse, n),
             Status::OutputFailed);
-  at = 0;
+  const kx::codec::ReadFn read = kxtest::codec::StringReader(data, 1000);
   std::size_t calls = 0;
   kx::codec::ReadFn failing = [&](std::uint8_t* buf, std::size_t want) {
-    return ++calls < 3 ? read(buf, std::min<std::size_t>(want, 1000)) : SIZE_MAX;
+    return ++calls < 3 ? read(buf, want) : SIZE_MAX;
   };
-  EXPECT_EQ(kx::codec::EncodeLzhStatic(LzhVariant::Lh5, failing, [](const std::uint8_t*, std::size_t) { return true; }, n),
+  std::string sunk;
+  EXPECT_EQ(kx::codec::EncodeLzhStatic(LzhVariant::Lh5, failing, kxtest::codec::StringSink(sunk), n),
             Status::InputFailed);
 }
 

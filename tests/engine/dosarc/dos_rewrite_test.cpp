@@ -283,25 +283,6 @@ TEST(ZooRewrite, RefusesEntriesSharingTheirData) {
 
 // ---- ARC folders -------------------------------------------------------------
 
-std::string ArcMember(unsigned method, const std::string& name, const std::string& data, std::uint16_t crc) {
-  std::string h;
-  Put8(h, 0x1A);
-  Put8(h, method);
-  std::string field = name;
-  field.resize(13, '\0');
-  h += field;
-  Put32(h, std::uint32_t(data.size()));
-  Put16(h, 0x5A87);
-  Put16(h, 0x6000);
-  Put16(h, crc);
-  Put32(h, std::uint32_t(data.size()));
-  return h + data;
-}
-std::string ArcStored(const std::string& name, const std::string& data) {
-  return ArcMember(2, name, data, Crc16(data));
-}
-const std::string kArcEnd("\x1a\x00", 2);
-
 TEST(ArcRewrite, AFolderFollowsItsShrunkenRun) {
   const std::string inner = ArcStored("A.TXT", "aaaa\n") + ArcStored("B.TXT", "bbbb\n") + kArcEnd;
   const std::string deeper = ArcStored("D.TXT", "dddd\n") + kArcEnd;

@@ -110,20 +110,8 @@ TEST(ArcPeer, ListingAgreesWithArcAndNomarchAndEveryCutFails) {
 }
 
 // Hand-made headers, for what the peer does not write.
-std::string Header(int method, const std::string& name, const std::string& data, std::uint32_t packed,
-                   std::uint32_t stamp = DosStamp(1992, 5, 6, 7, 8, 10)) {
-  std::string h;
-  Put8(h, 0x1A);
-  Put8(h, method);
-  std::string n = name;
-  n.resize(13, '\0');
-  h += n;
-  Put32(h, packed);
-  Put16(h, stamp >> 16);
-  Put16(h, stamp & 0xffff);
-  Put16(h, Crc16(data));
-  if (method != 1) Put32(h, static_cast<std::uint32_t>(data.size()));
-  return h;
+std::string Header(int method, const std::string& name, const std::string& data, std::uint32_t packed) {
+  return ArcHeader(unsigned(method), name, packed, Crc16(data), std::uint32_t(data.size()), DosStamp(1992, 5, 6, 7, 8, 10));
 }
 
 std::string File(int method, const std::string& name, const std::string& data) {
@@ -134,13 +122,11 @@ std::string Folder(const std::string& name, const std::string& inner) {
   return Header(30, name, "", static_cast<std::uint32_t>(inner.size())) + inner;
 }
 
-const std::string kEnd("\x1A\x00", 2);
-
 TEST(ArcHandMade, FoldersInformationItemsAndOldHeaders) {
   const std::string a = File(1, "ALT.TXT", "uralt") + File(20, "INFO", "nur Information") +
-                        Folder("ORDNER", File(2, "INNEN.TXT", "drinnen") + Folder("TIEF", File(2, "X", "x") + kEnd) +
-                                             kEnd) +
-                        File(2, "GR\x94\xe1" "E.TXT", "gross") + kEnd + "trailing junk";
+                        Folder("ORDNER", File(2, "INNEN.TXT", "drinnen") + Folder("TIEF", File(2, "X", "x") + kArcEnd) +
+                                             kArcEnd) +
+                        File(2, "GR\x94\xe1" "E.TXT", "gross") + kArcEnd + "trailing junk";
   kx::ArchiveDirectory dir;
   ASSERT_EQ(ReadBytes(kx::ReadArcDirectory, a, dir), kx::rc::Ok);
   std::vector<std::string> names;
@@ -161,33 +147,33 @@ class ArcHostile : public ::testing::TestWithParam<HostileBytes> {};
 TEST_P(ArcHostile, GivesArchiveError) { ExpectArchiveError(kx::ReadArcDirectory, GetParam()); }
 
 std::string Nested(int depth) {
-  std::string inner = kEnd;
-  for (int i = 0; i < depth; ++i) inner = Folder("D", inner) + kEnd;
+  std::string inner = kArcEnd;
+  for (int i = 0; i < depth; ++i) inner = Folder("D", inner) + kArcEnd;
   return inner;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArcHostile,
     ::testing::Values(HostileBytes{"not_a_header", "PK\x03\x04 und so weiter", 0},
-                      HostileBytes{"name_without_nul", File(2, "ABCDEFGHIJKLM", "x") + kEnd, 0},
-                      HostileBytes{"empty_name", File(2, "", "x") + kEnd, 0},
-                      HostileBytes{"control_bytes_in_name", File(2, "A\x01" "B", "x") + kEnd, 0},
-                      HostileBytes{"packed_size_past_end", Header(2, "A", "abc", 0xfffffff0) + "abc" + kEnd, 0},
-                      HostileBytes{"unknown_method", File(2, "A", "a") + File(45, "B", "b") + kEnd, 1},
-                      HostileBytes{"folder_past_end", File(2, "A", "a") + Header(30, "D", "", 1000) + kEnd, 1},
+                      HostileBytes{"name_without_nul", File(2, "ABCDEFGHIJKLM", "x") + kArcEnd, 0},
+                      HostileBytes{"empty_name", File(2, "", "x") + kArcEnd, 0},
+                      HostileBytes{"control_bytes_in_name", File(2, "A\x01" "B", "x") + kArcEnd, 0},
+                      HostileBytes{"packed_size_past_end", Header(2, "A", "abc", 0xfffffff0) + "abc" + kArcEnd, 0},
+                      HostileBytes{"unknown_method", File(2, "A", "a") + File(45, "B", "b") + kArcEnd, 1},
+                      HostileBytes{"folder_past_end", File(2, "A", "a") + Header(30, "D", "", 1000) + kArcEnd, 1},
                       HostileBytes{"file_past_its_folder",
-                              Folder("D", Header(2, "A", "abcdef", 6) + "ab") + "cdef" + kEnd + kEnd, 1},
-                      HostileBytes{"folder_without_end_marker", Folder("D", File(2, "A", "a")) + kEnd, 2},
+                              Folder("D", Header(2, "A", "abcdef", 6) + "ab") + "cdef" + kArcEnd + kArcEnd, 1},
+                      HostileBytes{"folder_without_end_marker", Folder("D", File(2, "A", "a")) + kArcEnd, 2},
                       HostileBytes{"nested_too_deep", Nested(40), 32},
                       HostileBytes{"junk_after_entry", File(2, "A", "a") + "junk", 1}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ArcSniff, NeedsAPlausibleFirstHeader) {
   EXPECT_FALSE(Sniff(kx::LooksLikeArc, ""));
-  EXPECT_FALSE(Sniff(kx::LooksLikeArc, kEnd));  // an empty archive says too little
+  EXPECT_FALSE(Sniff(kx::LooksLikeArc, kArcEnd));  // an empty archive says too little
   EXPECT_FALSE(Sniff(kx::LooksLikeArc, File(2, "A", "a")));  // nothing after the entry
   EXPECT_FALSE(Sniff(kx::LooksLikeArc, std::string("\x1A") + kxtest::RandomBytes(300, 9)));
-  EXPECT_TRUE(Sniff(kx::LooksLikeArc, File(2, "A", "a") + kEnd));
+  EXPECT_TRUE(Sniff(kx::LooksLikeArc, File(2, "A", "a") + kArcEnd));
   EXPECT_TRUE(Sniff(kx::LooksLikeArc, Nested(2)));
 }
 
