@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "engine/io/file_io.h"
+#include "engine/zip/deflate_join.h"
 
 namespace kx {
 namespace {
@@ -43,16 +44,29 @@ struct CompressorDeleter {
   void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-}  // namespace
-
-DeflatedFile DeflateWholeFile(const std::string& path, int level) {
-  // One compressor per thread and level; allocating one costs more than compressing a small file.
+// One compressor per thread and level; allocating one costs more than compressing a small file.
+libdeflate_compressor* CompressorFor(int level) {
   thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
   thread_local int compressorLevel = -1;
   if (!compressor || compressorLevel != level) {
     compressor.reset(libdeflate_alloc_compressor(level));
     compressorLevel = level;
   }
+  return compressor.get();
+}
+
+int ReadRange(const std::string& path, std::uint64_t offset, std::vector<std::uint8_t>& out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int err = ReadExactAt(fd, out.data(), out.size(), offset);
+  ::close(fd);
+  return err;
+}
+
+}  // namespace
+
+DeflatedFile DeflateWholeFile(const std::string& path, int level) {
+  libdeflate_compressor* compressor = CompressorFor(level);
   DeflatedFile result;
   std::vector<std::uint8_t> raw;
   if ((result.error = ReadWhole(path, raw)) != 0) return result;
@@ -64,9 +78,8 @@ DeflatedFile DeflateWholeFile(const std::string& path, int level) {
   result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
   std::size_t packed = 0;
   if (!raw.empty()) {
-    result.data.resize(libdeflate_deflate_compress_bound(compressor.get(), raw.size()));
-    packed = libdeflate_deflate_compress(compressor.get(), raw.data(), raw.size(), result.data.data(),
-                                         result.data.size());
+    result.data.resize(libdeflate_deflate_compress_bound(compressor, raw.size()));
+    packed = libdeflate_deflate_compress(compressor, raw.data(), raw.size(), result.data.data(), result.data.size());
   }
   if (packed == 0 || packed >= raw.size()) {
     result.stored = true;
@@ -75,6 +88,33 @@ DeflatedFile DeflateWholeFile(const std::string& path, int level) {
     result.data.resize(packed);
     result.data.shrink_to_fit();
   }
+  return result;
+}
+
+DeflatedFile DeflateFileChunk(const std::string& path, std::uint64_t offset, std::uint64_t length, bool last,
+                              int level) {
+  libdeflate_compressor* compressor = CompressorFor(level);
+  DeflatedFile result;
+  if (!compressor) {
+    result.error = ENOMEM;
+    return result;
+  }
+  // The plain bytes stay with the thread: a chunk's buffer is as large each time.
+  thread_local std::vector<std::uint8_t> raw;
+  raw.resize(static_cast<std::size_t>(length));
+  if ((result.error = ReadRange(path, offset, raw)) != 0) return result;
+  result.size = length;
+  result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+  result.data.resize(libdeflate_deflate_compress_bound(compressor, raw.size()));
+  const std::size_t packed =
+      libdeflate_deflate_compress(compressor, raw.data(), raw.size(), result.data.data(), result.data.size());
+  result.data.resize(packed);
+  if (packed == 0 || (!last && !LeaveDeflateStreamOpen(result.data, raw.size()))) {
+    result.data = {};
+    result.error = EIO;
+    return result;
+  }
+  result.data.shrink_to_fit();
   return result;
 }
 
@@ -98,6 +138,17 @@ std::size_t DeflatePool::Add(std::string path, std::uint64_t size) {
   return jobs_.size() - 1;
 }
 
+std::size_t DeflatePool::AddChunk(std::string path, std::uint64_t offset, std::uint64_t length, bool last) {
+  Job job;
+  job.path = std::move(path);
+  job.size = length;
+  job.offset = offset;
+  job.chunk = true;
+  job.last = last;
+  jobs_.push_back(std::move(job));
+  return jobs_.size() - 1;
+}
+
 void DeflatePool::Start() {
   const unsigned n = std::min<std::size_t>(threadCount_, jobs_.size());
   for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { Work(); });
@@ -116,9 +167,10 @@ void DeflatePool::Work() {
     }
     ++nextToStart_;
     inFlight_ += cost;
-    const std::string path = jobs_[ticket].path;
+    const Job& job = jobs_[ticket];  // jobs_ no longer grows once started
     lock.unlock();
-    DeflatedFile result = DeflateWholeFile(path, level_);
+    DeflatedFile result = job.chunk ? DeflateFileChunk(job.path, job.offset, job.size, job.last, level_)
+                                    : DeflateWholeFile(job.path, level_);
     lock.lock();
     inFlight_ = inFlight_ - cost + result.data.size();
     jobs_[ticket].result = std::move(result);
