@@ -63,6 +63,20 @@ int ReadRange(const std::string& path, std::uint64_t offset, std::vector<std::ui
   return err;
 }
 
+// Each thread compresses into one buffer of its own, which keeps its pages,
+// and the result takes a copy of exactly the packed bytes.
+std::vector<std::uint8_t>& PackedScratch() {
+  thread_local std::vector<std::uint8_t> scratch;
+  return scratch;
+}
+
+std::size_t Compress(libdeflate_compressor* compressor, const void* data, std::size_t n) {
+  std::vector<std::uint8_t>& out = PackedScratch();
+  const std::size_t bound = libdeflate_deflate_compress_bound(compressor, n);
+  if (out.size() < bound) out.resize(bound);
+  return libdeflate_deflate_compress(compressor, data, n, out.data(), out.size());
+}
+
 }  // namespace
 
 DeflatedFile DeflateWholeFile(const std::string& path, int level) {
@@ -76,17 +90,12 @@ DeflatedFile DeflateWholeFile(const std::string& path, int level) {
   }
   result.size = raw.size();
   result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
-  std::size_t packed = 0;
-  if (!raw.empty()) {
-    result.data.resize(libdeflate_deflate_compress_bound(compressor, raw.size()));
-    packed = libdeflate_deflate_compress(compressor, raw.data(), raw.size(), result.data.data(), result.data.size());
-  }
+  const std::size_t packed = raw.empty() ? 0 : Compress(compressor, raw.data(), raw.size());
   if (packed == 0 || packed >= raw.size()) {
     result.stored = true;
     result.data = std::move(raw);
   } else {
-    result.data.resize(packed);
-    result.data.shrink_to_fit();
+    result.data.assign(PackedScratch().begin(), PackedScratch().begin() + packed);
   }
   return result;
 }
@@ -105,16 +114,12 @@ DeflatedFile DeflateFileChunk(const std::string& path, std::uint64_t offset, std
   if ((result.error = ReadRange(path, offset, raw)) != 0) return result;
   result.size = length;
   result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
-  result.data.resize(libdeflate_deflate_compress_bound(compressor, raw.size()));
-  const std::size_t packed =
-      libdeflate_deflate_compress(compressor, raw.data(), raw.size(), result.data.data(), result.data.size());
-  result.data.resize(packed);
+  const std::size_t packed = Compress(compressor, raw.data(), raw.size());
+  result.data.assign(PackedScratch().begin(), PackedScratch().begin() + packed);
   if (packed == 0 || (!last && !LeaveDeflateStreamOpen(result.data, raw.size()))) {
     result.data = {};
     result.error = EIO;
-    return result;
   }
-  result.data.shrink_to_fit();
   return result;
 }
 

@@ -10,7 +10,8 @@
 //     refused names are skipped, stripped ones are extracted under the
 //     cleaned name, each with a message;
 //   - folders are opened one component at a time with O_NOFOLLOW
-//     (OpenFolderBelow), so no write passes through a symbolic link, also
+//     (OpenFolderBelow) and kept open for the entries that follow
+//     (FolderCache), so no write passes through a symbolic link, also
 //     not through one an earlier extraction left;
 //   - a file is written under a temporary name in its final folder and
 //     renamed to its real name only after its check passed; any failure
@@ -48,6 +49,7 @@
 #include <memory>
 
 #include "engine/io/file_io.h"
+#include "engine/io/folder_cache.h"
 #include "engine/zip/zip_format.h"
 #include "engine/zip/aes_auth.h"
 #include "engine/cancel.h"
@@ -335,6 +337,7 @@ class EntryRunner {
       int err = 0;
       root_ = OpenTargetFolder(zip_.TargetDir, true, err);
       if (!root_.ok()) return err == ENOENT || err == ENOTDIR ? rc::PathNotFound : ResultFromErrno(err);
+      folders_ = std::make_unique<FolderCache>(root_.get());
     }
     for (const ZipEntryRecord* e : chosen) {
       if (!progress_.StartEntry(e->info.name)) return rc::Cancelled;
@@ -372,14 +375,13 @@ class EntryRunner {
 
     // Freshening never makes folders: a missing folder holds no file to freshen.
     int err = 0;
-    DirFd parent = OpenFolderBelow(root_.get(), folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
-    if (!parent.ok()) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
+    const int parent = folders_->Open(folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
+    if (parent < 0) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
     const std::time_t when = EntryTime(reader_.handle(), e);
     bool replace = false;
-    if (const Result r = Decide(parent.get(), leaf, shownPath, when, replace); r != rc::Ok) return r;
+    if (const Result r = Decide(parent, leaf, shownPath, when, replace); r != rc::Ok) return r;
     if (!replace) return rc::Ok;
-    return e.isSymlink ? WriteLink(e, parent.get(), leaf, shownPath, when)
-                       : WriteFile(e, parent.get(), leaf, when);
+    return e.isSymlink ? WriteLink(e, parent, leaf, shownPath, when) : WriteFile(e, parent, leaf, when);
   }
 
   // ENOTDIR/ELOOP on the way: a file or a link sits where a folder should be.
@@ -391,8 +393,7 @@ class EntryRunner {
   Result MakeFolder(const ZipEntryRecord& e) {
     if (zip_.extractChoice() == ExtractChoice::Freshen) return rc::Ok;
     int err = 0;
-    DirFd dir = OpenFolderBelow(root_.get(), PathComponents(e.clean.path), true, err);
-    if (!dir.ok()) return BlockedOrFailed(err);
+    if (folders_->Open(PathComponents(e.clean.path), true, err) < 0) return BlockedOrFailed(err);
     folderTimes_.emplace_back(e.clean.path, EntryTime(reader_.handle(), e));
     return rc::Ok;
   }
@@ -499,9 +500,9 @@ class EntryRunner {
     for (const auto& [path, when] : folderTimes_) {
       if (when < 0) continue;
       int err = 0;
-      DirFd dir = OpenFolderBelow(root_.get(), PathComponents(path), false, err);
+      const int dir = folders_->Open(PathComponents(path), false, err);
       const struct timespec times[2] = {{when, 0}, {when, 0}};
-      if (dir.ok()) ::futimens(dir.get(), times);
+      if (dir >= 0) ::futimens(dir, times);
     }
   }
 
@@ -512,6 +513,7 @@ class EntryRunner {
   std::vector<char> buffer_;
   std::mt19937 random_;
   DirFd root_;
+  std::unique_ptr<FolderCache> folders_;  // below root_, once it is open
   std::vector<std::pair<std::string, std::time_t>> folderTimes_;
   Result firstProblem_ = rc::Ok;
 };
