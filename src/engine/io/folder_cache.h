@@ -6,8 +6,10 @@
 // opened from its deepest ancestor that is, component by component with
 // OpenFolderBelow's rules (no symbolic link is ever followed).
 //
-// Ownership: owns the descriptors; a descriptor handed out stays valid until
-// the next call of Open. Calling thread only. Failures are errno values.
+// Ownership: owns the root and the folders; a folder handed out is shared, so
+// it stays open as long as its holder keeps it, also when the cache drops it.
+// Calling thread only. Failures are errno values.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,17 +21,19 @@ namespace kx {
 
 class FolderCache {
  public:
-  explicit FolderCache(int rootFd) : rootFd_(rootFd) {}
+  using Folder = std::shared_ptr<const DirFd>;
+
+  explicit FolderCache(DirFd root) : root_(std::make_shared<const DirFd>(std::move(root))) {}
 
   // The folder at components below the root (the root itself for none);
-  // create makes missing folders. -1 with err set when it cannot be reached.
-  int Open(const std::vector<std::string_view>& components, bool create, int& err);
+  // create makes missing folders. nullptr with err set when it cannot be reached.
+  Folder Open(const std::vector<std::string_view>& components, bool create, int& err);
 
  private:
   static constexpr std::size_t kMaxOpen = 64;
 
-  int rootFd_;
-  std::unordered_map<std::string, DirFd> open_;  // by the components joined with '/'
+  Folder root_;
+  std::unordered_map<std::string, Folder> open_;  // by the components joined with '/'
 };
 
 }  // namespace kx

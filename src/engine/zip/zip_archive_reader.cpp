@@ -118,7 +118,8 @@ bool IsSplitVolumePath(const std::string& path, std::string& firstVolume) {
 
 // The bytes from an entry's local header to the end of its data, or false
 // when no local header lies at offset. All sums are checked for overflow.
-bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packedSize, EntrySpan& span) {
+bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packedSize, EntrySpan& span,
+               std::uint64_t& dataStart) {
   std::uint8_t h[local::kFixedSize];
   if (!src.read(offset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
   const std::uint64_t header = local::kFixedSize + Le16(h + local::kNameLengthAt) + Le16(h + local::kExtraLengthAt);
@@ -127,6 +128,7 @@ bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packed
     span.end = UINT64_MAX;  // past any end: FindBadSpan refuses it
   } else {
     span.end = offset + header + packedSize;
+    dataStart = offset + header;
   }
   return true;
 }
@@ -147,6 +149,7 @@ ZipArchiveReader::~ZipArchiveReader() {
 Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
+  src_ = src;
   return Load(*src, zip.nameCodePage(), checkSafety);
 }
 
@@ -257,7 +260,7 @@ void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result 
 Result ZipArchiveReader::CheckSafety(const ByteSource& src, const CentralDirectory& cd) {
   std::vector<EntrySpan> spans(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (!LocalSpan(src, entries_[i].dataOffset, entries_[i].info.packedSize, spans[i])) {
+    if (!LocalSpan(src, entries_[i].dataOffset, entries_[i].info.packedSize, spans[i], entries_[i].dataStart)) {
       // No local header where the directory says: damaged, cut short, or
       // the volumes of a split set are out of order (then the volume that
       // holds the offset is the one to name).

@@ -53,6 +53,7 @@ struct ZipEntryRecord {
   bool isSymlink = false;
   std::uint16_t encryptionMethod = 0;  // ZIP_EM_NONE, ZIP_EM_TRAD_PKWARE, ZIP_EM_AES_*
   std::uint64_t dataOffset = 0;  // local header offset
+  std::uint64_t dataStart = 0;   // first byte of the data after the local header; 0 until the safety check
 };
 
 class ZipArchiveReader {
@@ -73,6 +74,8 @@ class ZipArchiveReader {
   Result List(KxZip& zip, ArchiveDirectory& out);
 
   zip_t* handle() const { return za_; }
+  // The bytes the archive was read from (pread only: any thread may read).
+  const ByteSource& source() const { return *src_; }
   const std::vector<ZipEntryRecord>& entries() const { return entries_; }
   const std::string& comment() const { return comment_; }   // UTF-8
   bool isSplitSet() const { return split_ != nullptr; }
@@ -102,6 +105,7 @@ class ZipArchiveReader {
   // destructor discards za_ first, so both outlive it.
   std::unique_ptr<FileSource> file_;
   std::unique_ptr<SplitSet> split_;
+  const ByteSource* src_ = nullptr;  // file_ or split_
   std::vector<ZipEntryRecord> entries_;
   std::string comment_;
   std::string problem_;
