@@ -133,6 +133,9 @@ bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packed
   return true;
 }
 
+// The UTF-8 flag on name bytes that are not UTF-8.
+bool HasFalseUtf8Flag(const CdRecord& rec) { return (rec.flags & flag::kUtf8) && !IsValidUtf8(rec.rawName); }
+
 bool StartsWithLocalHeader(const ByteSource& src) {
   std::uint8_t b[4];
   return src.read(0, b, sizeof b) && Le32(b) == zipsig::kLocalHeader;
@@ -157,12 +160,21 @@ Result ZipArchiveReader::List(KxZip& zip, ArchiveDirectory& out) {
   out = ArchiveDirectory{};
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
+  // Record by record into the listing, never the whole directory in memory.
   CentralDirectory cd;
-  if (const Result r = Parse(*src, cd); r != rc::Ok) return r;
-  out.entries.reserve(cd.records.size());
   std::uint32_t unixMode = 0;
   EntryNamer namer(zip.nameCodePage());
-  for (CdRecord& rec : cd.records) out.entries.push_back(InfoOf(rec, namer.NameOf(rec, true), unixMode));
+  std::string badUtf8;
+  const Result parsed = ForEachCentralRecord(*src, cd, [&](CdRecord& rec) {
+    if (out.entries.empty()) out.entries.reserve(static_cast<std::size_t>(cd.entryCount));
+    if (badUtf8.empty() && HasFalseUtf8Flag(rec)) badUtf8 = Cp437ToUtf8(rec.rawName);
+    out.entries.push_back(InfoOf(rec, namer.NameOf(rec, true), unixMode));
+    return rc::Ok;
+  });
+  if (const Result r = ParseResult(*src, cd, parsed, badUtf8); r != rc::Ok) {
+    out = ArchiveDirectory{};
+    return r;
+  }
   out.comment = namer.CommentOf(cd.comment);
   return rc::Ok;
 }
@@ -206,16 +218,26 @@ Result ZipArchiveReader::OpenSource(KxZip& zip, const ByteSource*& src) {
 
 Result ZipArchiveReader::Parse(const ByteSource& src, CentralDirectory& cd) {
   const Result parsed = ReadCentralDirectory(src, cd);
+  std::string badUtf8;
+  for (const CdRecord& rec : cd.records) {
+    if (HasFalseUtf8Flag(rec)) {
+      badUtf8 = Cp437ToUtf8(rec.rawName);
+      break;
+    }
+  }
+  return ParseResult(src, cd, parsed, badUtf8);
+}
+
+Result ZipArchiveReader::ParseResult(const ByteSource& src, const CentralDirectory& cd, Result parsed,
+                                     const std::string& badUtf8) {
   if (parsed == rc::UnknownArchiveType && StartsWithLocalHeader(src)) return rc::ArchiveError;  // cut short
   if (parsed == rc::ArchiveError && split_) problem_ = split_->VolumeAt(cd.failedAt);
   if (parsed != rc::Ok) return parsed;
   // Bit 11 on bytes that are not UTF-8: libzip refuses the archive, and so
   // does the listing, before libzip is asked: a clear error, no guess.
-  for (const CdRecord& rec : cd.records) {
-    if ((rec.flags & flag::kUtf8) && !IsValidUtf8(rec.rawName)) {
-      problem_ = Cp437ToUtf8(rec.rawName);
-      return rc::ArchiveError;
-    }
+  if (!badUtf8.empty()) {
+    problem_ = badUtf8;
+    return rc::ArchiveError;
   }
   return rc::Ok;
 }

@@ -92,6 +92,9 @@ class ZipArchiveReader {
   // Our own parse of the directory; names the volume of a split set that
   // fails it. Refuses a name flagged UTF-8 that is not (naming the entry).
   Result Parse(const ByteSource& src, CentralDirectory& cd);
+  // Parse's verdict on a reading that gave `parsed`; badUtf8 is the first
+  // name flagged UTF-8 that is not (empty for none).
+  Result ParseResult(const ByteSource& src, const CentralDirectory& cd, Result parsed, const std::string& badUtf8);
   // Parses the directory from src, opens libzip on the same bytes and builds
   // the entry table; path_ is the single file's path (unused for split sets).
   Result Load(const ByteSource& src, CodePage page, bool checkSafety);
