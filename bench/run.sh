@@ -106,7 +106,7 @@ aside() { for d in "$@"; do [ -e "$d" ] && mv "$d" "$(mktemp -d "$trash/t.XXXXXX
 export -f aside; export trash
 scratch=$work/home
 mkdir -p "$scratch"
-as_user() { env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" "$@"; }
+as_user=(env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data")
 
 # measure NAME [--before 'SHELL COMMAND'] COMMAND...: runs the command $runs
 # times (the --before command, e.g. removing the last output, ahead of each)
@@ -162,7 +162,7 @@ create_and_extract() {
   measure "$label-zip" --before "rm -f '$z-zip.zip'" bash -c "cd '$parent' && zip -q -r -6 '$z-zip.zip' '$base'"
   measure "$label-7zz" --before "rm -f '$z-7zz.zip'" bash -c "cd '$parent' && 7zz a -tzip -mx5 '$z-7zz.zip' '$base'"
   measure "$label-engine" --before "rm -f '$z-engine.zip'" "$kx" create "$z-engine.zip" "$folder" 3
-  measure "$label-program" --before "rm -f '$z-program.zip'" as_user "$prog" "$z-program.zip" /zip "$folder" "-r -p"
+  measure "$label-program" --before "rm -f '$z-program.zip'" "${as_user[@]}" "$prog" "$z-program.zip" /zip "$folder" "-r -p"
   row "$label-zip" "$(mb "$z-zip.zip") MB"; row "$label-7zz" "$(mb "$z-7zz.zip") MB"
   row "$label-engine" "$(mb "$z-engine.zip") MB"; row "$label-program" "$(mb "$z-program.zip") MB"
   ratio "$label-engine" "$label-zip"; ratio "$label-program" "$label-7zz"
@@ -181,7 +181,7 @@ create_and_extract() {
   measure "$label-unzip-x" --before "aside '$x'" unzip -q -o "$z-zip.zip" -d "$x"
   measure "$label-7zz-x" --before "aside '$x'" 7zz x -y "-o$x" "$z-zip.zip"
   measure "$label-engine-x" --before "aside '$x'" "$kx" extract "$z-zip.zip" "$x"
-  measure "$label-program-x" --before "aside '$x'; mkdir -p '$x'" as_user "$prog" "$z-zip.zip" /unzip "$x" "-d -o"
+  measure "$label-program-x" --before "aside '$x'; mkdir -p '$x'" "${as_user[@]}" "$prog" "$z-zip.zip" /unzip "$x" "-d -o"
   aside "$x"
   row "$label-unzip-x"; row "$label-7zz-x"; row "$label-engine-x"; row "$label-program-x"
   ratio "$label-engine-x" "$label-7zz-x"; ratio "$label-program-x" "$label-unzip-x"
@@ -226,11 +226,11 @@ measure engine-z-1mb "$kx" comment "$work/small.zip" "Neuer Kommentar"
 row zip-z; row engine-z "$(mb "$kxzip") MB archive"; row engine-z-1mb "1 MB archive"; ratio engine-z zip-z
 
 echo; echo "== the archive window (offscreen) beside the command line"
-measure window-add --before "rm -f '$work/window.zip'" as_user "$win" add "$work/window.zip" "$corpus"
+measure window-add --before "rm -f '$work/window.zip'" "${as_user[@]}" "$win" add "$work/window.zip" "$corpus"
 measure window-extract --before "aside '$work/x-window'; mkdir -p '$work/x-window'" \
-  as_user "$win" extract "$work/main-program.zip" "$work/x-window"
+  "${as_user[@]}" "$win" extract "$work/main-program.zip" "$work/x-window"
 measure program-x-own --before "aside '$work/x-program'; mkdir -p '$work/x-program'" \
-  as_user "$prog" "$work/main-program.zip" /unzip "$work/x-program" "-d -o"
+  "${as_user[@]}" "$prog" "$work/main-program.zip" /unzip "$work/x-program" "-d -o"
 aside "$work/x-window" "$work/x-program"
 row window-add; row main-program "(command line)"; row window-extract; row program-x-own "(command line)"
 goal "window add / command line" "$(calc "${wall[window-add]}" / "${wall[main-program]}")" "<=" 1.10
