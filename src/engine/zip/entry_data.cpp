@@ -20,6 +20,23 @@ struct DecompressorDeleter {
   void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
+// A thread's buffer that only grows and is never cleared: a vector would
+// zero the bytes it grows by again for each larger entry.
+class Scratch {
+ public:
+  char* Get(std::size_t n) {
+    if (n > capacity_) {
+      bytes_.reset(new char[n]);
+      capacity_ = n;
+    }
+    return bytes_.get();
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t capacity_ = 0;
+};
+
 // Hands plain bytes on in pieces, counting them and watching stop.
 Result Deliver(const char* data, std::size_t n, const DataSink& sink, std::atomic<std::uint64_t>& done,
                const std::atomic<bool>& stop) {
@@ -35,17 +52,17 @@ Result Deliver(const char* data, std::size_t n, const DataSink& sink, std::atomi
 
 Result ReadStored(const ByteSource& src, const ZipEntryRecord& e, const DataSink& sink,
                   std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
-  thread_local std::vector<char> buffer;
-  buffer.resize(kPiece);
+  thread_local Scratch scratch;
+  char* buffer = scratch.Get(kPiece);
   std::uint32_t crc = 0;
   for (std::uint64_t at = 0; at < e.info.size;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, e.info.size - at));
-    if (!src.read(e.dataStart + at, buffer.data(), n)) return rc::CrcError;
-    crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, buffer.data(), n));
+    if (!src.read(e.dataStart + at, buffer, n)) return rc::CrcError;
+    crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, buffer, n));
     at += n;
     // The last piece is held back until the CRC is known to match.
     if (at == e.info.size && crc != e.info.crc) return rc::CrcError;
-    if (const Result r = Deliver(buffer.data(), n, sink, done, stop); r != rc::Ok) return r;
+    if (const Result r = Deliver(buffer, n, sink, done, stop); r != rc::Ok) return r;
   }
   return crc == e.info.crc ? rc::Ok : rc::CrcError;
 }
@@ -54,26 +71,28 @@ Result InflateWhole(const ByteSource& src, const ZipEntryRecord& e, const DataSi
                     std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
   thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
       libdeflate_alloc_decompressor());
-  thread_local std::vector<char> packed, plain;
+  thread_local Scratch packedScratch, plainScratch;
   if (!decompressor) return rc::OutOfMemory;
-  packed.resize(static_cast<std::size_t>(e.info.packedSize));
-  plain.resize(static_cast<std::size_t>(e.info.size));
-  if (!src.read(e.dataStart, packed.data(), packed.size())) return rc::CrcError;
+  const auto packedSize = static_cast<std::size_t>(e.info.packedSize);
+  const auto size = static_cast<std::size_t>(e.info.size);
+  char* packed = packedScratch.Get(packedSize);
+  char* plain = plainScratch.Get(size);
+  if (!src.read(e.dataStart, packed, packedSize)) return rc::CrcError;
   std::size_t produced = 0;
-  const libdeflate_result r = libdeflate_deflate_decompress(decompressor.get(), packed.data(), packed.size(),
-                                                            plain.data(), plain.size(), &produced);
-  if (r != LIBDEFLATE_SUCCESS || produced != plain.size()) return rc::CrcError;
-  if (static_cast<std::uint32_t>(libdeflate_crc32(0, plain.data(), plain.size())) != e.info.crc) return rc::CrcError;
-  return Deliver(plain.data(), plain.size(), sink, done, stop);
+  const libdeflate_result r =
+      libdeflate_deflate_decompress(decompressor.get(), packed, packedSize, plain, size, &produced);
+  if (r != LIBDEFLATE_SUCCESS || produced != size) return rc::CrcError;
+  if (static_cast<std::uint32_t>(libdeflate_crc32(0, plain, size)) != e.info.crc) return rc::CrcError;
+  return Deliver(plain, size, sink, done, stop);
 }
 
 // zlib's stream for entries too large to hold whole; the plain bytes go on
 // as they come, so a CRC failure is known only at the end.
 Result InflateStream(const ByteSource& src, const ZipEntryRecord& e, const DataSink& sink,
                      std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
-  thread_local std::vector<char> in, out;
-  in.resize(kPiece);
-  out.resize(kPiece);
+  thread_local Scratch inScratch, outScratch;
+  char* in = inScratch.Get(kPiece);
+  char* out = outScratch.Get(kPiece);
   z_stream z{};
   if (inflateInit2(&z, kRawDeflateWindow) != Z_OK) return rc::OutOfMemory;
   std::uint64_t readAt = 0, total = 0;
@@ -83,21 +102,21 @@ Result InflateStream(const ByteSource& src, const ZipEntryRecord& e, const DataS
     if (z.avail_in == 0) {
       if (readAt == e.info.packedSize) break;  // data ends before the stream does
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, e.info.packedSize - readAt));
-      if (!src.read(e.dataStart + readAt, in.data(), n)) break;
+      if (!src.read(e.dataStart + readAt, in, n)) break;
       readAt += n;
-      z.next_in = reinterpret_cast<Bytef*>(in.data());
+      z.next_in = reinterpret_cast<Bytef*>(in);
       z.avail_in = static_cast<uInt>(n);
     }
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
+    z.next_out = reinterpret_cast<Bytef*>(out);
+    z.avail_out = static_cast<uInt>(kPiece);
     const int r = inflate(&z, Z_NO_FLUSH);
     if (r == Z_STREAM_END) ended = true;
     else if (r != Z_OK) break;
-    const std::size_t got = out.size() - z.avail_out;
+    const std::size_t got = kPiece - z.avail_out;
     total += got;
     if (total > e.info.size) break;  // more than the directory promised: never written
-    crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, out.data(), got));
-    if (const Result d = Deliver(out.data(), got, sink, done, stop); d != rc::Ok) {
+    crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, out, got));
+    if (const Result d = Deliver(out, got, sink, done, stop); d != rc::Ok) {
       result = d;
       ended = false;
       break;

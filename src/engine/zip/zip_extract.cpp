@@ -308,7 +308,7 @@ class EntryRunner {
   EntryRunner(KxZip& zip, ZipArchiveReader& reader, std::int16_t operation, std::uint64_t totalBytes,
               EntryWorkers* workers)
       : zip_(zip), reader_(reader), operation_(operation), progress_(zip, operation, totalBytes),
-        buffer_(kBufferSize), random_(std::random_device{}()), workers_(workers) {}
+        buffer_(kBufferSize), workers_(workers) {}
 
   ~EntryRunner() { Abandon(); }
 
@@ -336,10 +336,11 @@ class EntryRunner {
     bool asks = false;               // a question decides whether it is written
     Result early = rc::Ok;           // its result when no data is written
     std::size_t ticket = SIZE_MAX;   // its data work
+    bool writes = false;             // a worker writes its temporary file
+    std::shared_ptr<std::string> temp;  // that file's name, once the worker made it
     FolderCache::Folder parent;
-    std::string leaf, shownPath, temp;
+    std::string leaf, shownPath;
     std::time_t when = -1;
-    int fd = -1;
   };
 
   static constexpr std::size_t kMaxAhead = 32;  // temporary files open at once
@@ -351,8 +352,9 @@ class EntryRunner {
   }
 
   bool GoesAhead(const ZipEntryRecord& e) const {
-    if (!workers_ || e.info.isFolder) return workers_ != nullptr;
-    if (operation_ == action::Extract && !e.clean.usable()) return true;
+    if (!workers_) return false;
+    if (e.info.isFolder) return true;  // no data to read
+    if (operation_ == action::Extract && !e.clean.usable()) return true;  // refused before any data
     return !e.isSymlink && ReadsDirectly(e);
   }
 
@@ -383,7 +385,7 @@ class EntryRunner {
         if (const Result r = Ask(p.shownPath, replace); r != rc::Ok) return r;
         if (replace) p.early = Dispatch(e, p);
       }
-      if (p.fd >= 0) inFlight_.insert(p.shownPath);
+      if (p.writes) inFlight_.insert(p.shownPath);
     }
     ahead_.push_back(std::move(p));
     while (ahead_.size() > kMaxAhead) {
@@ -399,7 +401,7 @@ class EntryRunner {
     if (!e.clean.usable()) return rc::ArchiveError;
     if (e.info.isFolder) return zip_.RestoreFolders ? MakeFolder(e) : rc::Ok;
     std::vector<std::string_view> folders;
-    if (const Result r = Place(e, folders, p.leaf, p.shownPath); r != rc::Ok) return r;
+    Place(e, folders, p.leaf, p.shownPath);
     int err = 0;
     p.parent = folders_->Open(folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
     if (!p.parent) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
@@ -409,16 +411,23 @@ class EntryRunner {
     return replace ? Dispatch(e, p) : rc::Ok;
   }
 
-  // Creates the temporary file and hands the data work to the workers.
+  // Hands the file to the workers: they create its temporary file (making
+  // the file is much of its cost), write, check and close it; this thread
+  // renames it when its turn comes. The worker holds the folder open.
   Result Dispatch(const ZipEntryRecord& e, Pending& p) {
-    if (const Result r = CreateTemporary(e, p.parent->get(), p.leaf, p.temp, p.fd); r != rc::Ok) return r;
-    const int fd = p.fd;
-    const std::time_t when = p.when;
+    p.writes = true;
+    p.temp = std::make_shared<std::string>();
     const ByteSource& src = reader_.source();
-    p.ticket = workers_->Submit([&src, &e, fd, when](std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
-      const Result r = ReadEntryData(
+    p.ticket = workers_->Submit([&src, &e, parent = p.parent, leaf = p.leaf, temp = p.temp, when = p.when](
+                                    std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
+      int fd = -1;
+      std::string name;
+      if (const Result r = CreateTemporary(e, parent->get(), leaf, name, fd); r != rc::Ok) return r;
+      *temp = std::move(name);  // ours from here on: removed unless it gets its final name
+      Result r = ReadEntryData(
           src, e, [fd](const char* data, std::size_t n) { return ResultFromErrno(WriteAll(fd, data, n)); }, done, stop);
       if (r == rc::Ok) SetFileTime(fd, when);
+      if (::close(fd) != 0 && r == rc::Ok) r = ResultFromErrno(errno);
       return r;
     });
     return rc::Ok;
@@ -474,7 +483,7 @@ class EntryRunner {
   Result FinishFront() {
     Pending p = std::move(ahead_.front());
     ahead_.pop_front();
-    if (p.fd >= 0) inFlight_.erase(p.shownPath);
+    if (p.writes) inFlight_.erase(p.shownPath);
     Result r = p.early;
     if (!p.started && !Start(p)) r = rc::Cancelled;
     if (p.ticket != SIZE_MAX) {
@@ -484,11 +493,10 @@ class EntryRunner {
       if (r == rc::Ok) r = data;
       if (r == rc::Ok && CancelRequested()) r = rc::Cancelled;
     }
-    if (p.fd >= 0) {
-      if (::close(p.fd) != 0 && r == rc::Ok) r = ResultFromErrno(errno);
-      if (r == rc::Ok && ::renameat(p.parent->get(), p.temp.c_str(), p.parent->get(), p.leaf.c_str()) != 0)
-        r = ResultFromErrno(errno);
-      if (r != rc::Ok) ::unlinkat(p.parent->get(), p.temp.c_str(), 0);
+    if (p.temp && !p.temp->empty()) {
+      const int folder = p.parent->get();
+      if (r == rc::Ok && ::renameat(folder, p.temp->c_str(), folder, p.leaf.c_str()) != 0) r = ResultFromErrno(errno);
+      if (r != rc::Ok) ::unlinkat(folder, p.temp->c_str(), 0);
     }
     if (EndsAction(r)) return r;
     if (r != rc::Ok) Note(*p.entry, r);
@@ -509,9 +517,7 @@ class EntryRunner {
     workers_->Stop();
     for (Pending& p : ahead_) {
       if (p.ticket != SIZE_MAX) workers_->Wait(p.ticket, kTick, nullptr);
-      if (p.fd < 0) continue;
-      ::close(p.fd);
-      ::unlinkat(p.parent->get(), p.temp.c_str(), 0);
+      if (p.temp && !p.temp->empty()) ::unlinkat(p.parent->get(), p.temp->c_str(), 0);
     }
     ahead_.clear();
     inFlight_.clear();
@@ -523,14 +529,13 @@ class EntryRunner {
   }
 
   // The folders below the target, the file name and the path as shown.
-  Result Place(const ZipEntryRecord& e, std::vector<std::string_view>& folders, std::string& leaf,
-               std::string& shownPath) const {
+  void Place(const ZipEntryRecord& e, std::vector<std::string_view>& folders, std::string& leaf,
+             std::string& shownPath) const {
     folders = PathComponents(e.clean.path);
     leaf.assign(folders.back());
     folders.pop_back();
     if (!zip_.RestoreFolders) folders.clear();
     shownPath = zip_.RestoreFolders ? e.clean.path : leaf;
-    return rc::Ok;
   }
 
   Result Extract(const ZipEntryRecord& e) {
@@ -609,15 +614,18 @@ class EntryRunner {
   }
 
   // ".<name>.kxtmp-XXXXXX" in the file's own folder, so the final rename
-  // stays on one file system and a leftover is recognisably ours.
-  std::string TempName(const std::string& leaf) {
+  // stays on one file system and a leftover is recognisably ours. Any thread.
+  static std::string TempName(const std::string& leaf) {
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    thread_local std::mt19937 random(std::random_device{}());
     std::string name = "." + leaf.substr(0, kMaxTempStem) + ".kxtmp-";
-    for (int i = 0; i < 6; ++i) name += kDigits[random_() % (sizeof kDigits - 1)];
+    for (int i = 0; i < 6; ++i) name += kDigits[random() % (sizeof kDigits - 1)];
     return name;
   }
 
-  Result CreateTemporary(const ZipEntryRecord& e, int parentFd, const std::string& leaf, std::string& temp, int& fd) {
+  // Any thread: the workers make the temporary files of the entries ahead.
+  static Result CreateTemporary(const ZipEntryRecord& e, int parentFd, const std::string& leaf, std::string& temp,
+                                int& fd) {
     fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
       temp = TempName(leaf);
@@ -694,7 +702,6 @@ class EntryRunner {
   std::int16_t operation_;
   ActionProgress progress_;
   std::vector<char> buffer_;
-  std::mt19937 random_;
   EntryWorkers* workers_;                 // none: every entry in order on this thread
   std::unique_ptr<FolderCache> folders_;  // below the target folder, once it is open
   std::deque<Pending> ahead_;
