@@ -20,6 +20,7 @@
 
 #include "engine/zip/zip_format.h"
 #include "engine/cancel.h"
+#include "engine/io/vector_state.h"
 #include "engine/io/cp437.h"
 #include "engine/zip/deflate_pool.h"
 #include "engine/functions/quick_options.h"
@@ -256,6 +257,7 @@ void SetArchiveTime(const std::vector<std::string>& files, std::time_t when) {
 
 Result AddFiles(KxZip& zip) {
   ClearCancel();
+  ClearUpperVectorState();
   const std::vector<std::string> requested = SplitFileSpec(zip.FileSpec);
   if (zip.ZipFile.empty() || requested.empty()) return rc::FileNotFound;
   if (zip.MultiVolume && zip.VolumeSize < kMinVolumeSize) return rc::BadSwitch;

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "engine/io/vector_state.h"
 #include "engine/zip/zip_format.h"
 #include "engine/io/byte_source.h"
 #include "engine/zip/zip_sources.h"
@@ -151,6 +152,7 @@ ZipArchiveReader::~ZipArchiveReader() {
 }
 
 Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
+  ClearUpperVectorState();
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
   src_ = src;
@@ -158,6 +160,7 @@ Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
 }
 
 Result ZipArchiveReader::List(KxZip& zip, ArchiveDirectory& out) {
+  ClearUpperVectorState();
   out = ArchiveDirectory{};
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
@@ -195,6 +198,7 @@ Result ZipArchiveReader::OpenSource(KxZip& zip, const ByteSource*& src) {
       ev.FileName = volume;
       ev.Reply = reply::Cancel;
       zip.Prompt(ev);
+      ClearUpperVectorState();
       return ev.Reply == reply::Ok;
     };
     const Result r = split_->Open(firstVolume, ask);
@@ -292,6 +296,7 @@ void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result 
   ev.ZipFile = zip.ZipFile;
   ev.FileName = problem_;
   zip.Report(ev);
+  ClearUpperVectorState();
 }
 
 Result ZipArchiveReader::CheckSafety(const ByteSource& src, const CentralDirectory& cd) {

@@ -54,6 +54,7 @@
 
 #include "engine/io/file_io.h"
 #include "engine/io/folder_cache.h"
+#include "engine/io/vector_state.h"
 #include "engine/zip/zip_format.h"
 #include "engine/zip/aes_auth.h"
 #include "engine/cancel.h"
@@ -162,6 +163,7 @@ class ActionProgress {
     ev.ZipFile = zip_.ZipFile;
     ev.FileName = name_;
     zip_.Report(ev);
+    ClearUpperVectorState();  // the handler may have painted
   }
 
   KxZip& zip_;
@@ -608,6 +610,7 @@ class EntryRunner {
     ev.FileName = zip_.TargetDir.empty() ? shownPath : zip_.TargetDir + "/" + shownPath;
     ev.Reply = reply::No;
     zip_.Prompt(ev);
+    ClearUpperVectorState();
     if (ev.Reply == reply::Cancel) return rc::Cancelled;
     replace = ev.Reply == reply::Yes;
     return rc::Ok;
@@ -714,6 +717,7 @@ class EntryRunner {
 
 Result RunAction(KxZip& zip, std::int16_t operation) {
   ClearCancel();
+  ClearUpperVectorState();
   ZipArchiveReader reader;
   if (const Result r = reader.Open(zip, true); r != rc::Ok) {
     reader.ReportProblem(zip, operation, r);
