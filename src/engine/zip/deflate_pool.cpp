@@ -139,8 +139,7 @@ std::size_t DeflatePool::Add(std::string path, std::uint64_t size) {
   Job job;
   job.path = std::move(path);
   job.size = size;
-  jobs_.push_back(std::move(job));
-  return jobs_.size() - 1;
+  return Queue(std::move(job));
 }
 
 std::size_t DeflatePool::AddChunk(std::string path, std::uint64_t offset, std::uint64_t length, bool last) {
@@ -150,19 +149,32 @@ std::size_t DeflatePool::AddChunk(std::string path, std::uint64_t offset, std::u
   job.offset = offset;
   job.chunk = true;
   job.last = last;
-  jobs_.push_back(std::move(job));
-  return jobs_.size() - 1;
+  return Queue(std::move(job));
+}
+
+std::size_t DeflatePool::Queue(Job job) {
+  std::size_t ticket = 0;
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
+    ticket = jobs_.size() - 1;
+  }
+  changed_.notify_all();
+  return ticket;
 }
 
 void DeflatePool::Start() {
-  const unsigned n = std::min<std::size_t>(threadCount_, jobs_.size());
-  for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { Work(); });
+  for (unsigned i = 0; i < threadCount_; ++i) threads_.emplace_back([this] { Work(); });
 }
 
 void DeflatePool::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (stopping_ || nextToStart_ >= jobs_.size()) return;
+    if (stopping_) return;
+    if (nextToStart_ >= jobs_.size()) {  // more may be queued
+      changed_.wait(lock);
+      continue;
+    }
     const std::size_t ticket = nextToStart_;
     // Raw bytes plus the output buffer are alive at once while compressing.
     const std::uint64_t cost = jobs_[ticket].size * 2 + 4096;
@@ -172,7 +184,7 @@ void DeflatePool::Work() {
     }
     ++nextToStart_;
     inFlight_ += cost;
-    const Job& job = jobs_[ticket];  // jobs_ no longer grows once started
+    const Job& job = jobs_[ticket];  // the deque keeps it in place
     lock.unlock();
     DeflatedFile result = job.chunk ? DeflateFileChunk(job.path, job.offset, job.size, job.last, level_)
                                     : DeflateWholeFile(job.path, level_);

@@ -5,18 +5,20 @@
 // own, whose streams are left open (deflate_join.h) so that the chunks laid end
 // to end are the file's one deflate stream: both cores work on one large file,
 // and only a few chunks of it are in memory at a time.
-// Jobs are queued first (Add, AddChunk), then Start() lets the workers run;
-// they take jobs in ticket order and stay within a memory budget, except that
-// the job the writer waits for next may always start, so the writer is never
-// starved.
+// Jobs are queued (Add, AddChunk) before or after Start() lets the workers
+// run, so compressing can begin while the files are still being collected;
+// the workers take jobs in ticket order and stay within a memory budget,
+// except that the job the writer waits for next may always start, so the
+// writer is never starved.
 //
 // Ownership: the pool owns its threads, jobs and finished buffers; Take hands a
 // buffer to the caller, who calls Release with its byte count once it is gone.
-// Threads: Add/Start/Take/Release on the writer's thread; the workers only read
+// Threads: Add/AddChunk/Start/Take/Release on the writer's thread; the workers only read
 // files and compress, they never call back into the engine's callbacks.
 // Failure: a file that cannot be read gives a result with `error` = its errno.
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -68,12 +70,13 @@ class DeflatePool {
     bool taken = false;
     DeflatedFile result;
   };
+  std::size_t Queue(Job job);
   void Work();
 
   int level_;
   unsigned threadCount_;
   std::uint64_t budget_;
-  std::vector<Job> jobs_;
+  std::deque<Job> jobs_;  // a job stays where it is while more are queued
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -122,28 +122,33 @@ class EntryWriter {
   EntryWriter(zip_t* za, const KxZip& zip, DeflatePool& pool, UpdateProgress& progress)
       : za_(za), zip_(zip), pool_(pool), progress_(progress) {}
 
-  // Queues the pool's work first so compression runs while libzip writes.
-  void QueueCompression(const std::vector<PlannedEntry>& plan) {
-    for (const auto& p : plan) {
-      const SourceItem& item = *p.item;
-      Tickets t;
-      if (!item.isFolder && item.size <= kWholeFileLimit) {
-        t.first = pool_.Add(item.path, item.size);
-      } else if (!item.isFolder) {
-        t.chunks = static_cast<std::size_t>((item.size + kChunkSize - 1) / kChunkSize);
-        for (std::size_t c = 0; c < t.chunks; ++c) {
-          const std::uint64_t at = c * kChunkSize;
-          const std::size_t ticket = pool_.AddChunk(item.path, at, std::min(kChunkSize, item.size - at), c + 1 == t.chunks);
-          if (c == 0) t.first = ticket;
-        }
-      }
-      tickets_.push_back(t);
+  // Queues the pool's work for the item at `index` of the collected items.
+  // The pool's tickets must follow the order in which libzip writes.
+  void Queue(std::size_t index, const SourceItem& item) {
+    if (tickets_.size() <= index) tickets_.resize(index + 1);
+    Tickets& t = tickets_[index];
+    if (item.isFolder) return;
+    if (item.size <= kWholeFileLimit) {
+      t.first = pool_.Add(item.path, item.size);
+      return;
+    }
+    t.chunks = static_cast<std::size_t>((item.size + kChunkSize - 1) / kChunkSize);
+    for (std::size_t c = 0; c < t.chunks; ++c) {
+      const std::uint64_t at = c * kChunkSize;
+      const std::size_t ticket = pool_.AddChunk(item.path, at, std::min(kChunkSize, item.size - at), c + 1 == t.chunks);
+      if (c == 0) t.first = ticket;
     }
   }
 
-  Result Write(const std::vector<PlannedEntry>& plan) {
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-      if (const Result r = WriteOne(plan[i], tickets_[i]); r != rc::Ok) return r;
+  // Queues the whole plan, in the order libzip writes it.
+  void QueueCompression(const std::vector<PlannedEntry>& plan, const std::vector<SourceItem>& items) {
+    for (const auto& p : plan) Queue(static_cast<std::size_t>(p.item - items.data()), *p.item);
+  }
+
+  Result Write(const std::vector<PlannedEntry>& plan, const std::vector<SourceItem>& items) {
+    for (const auto& p : plan) {
+      if (const Result r = WriteOne(p, tickets_[static_cast<std::size_t>(p.item - items.data())]); r != rc::Ok)
+        return r;
     }
     return rc::Ok;
   }
@@ -211,7 +216,7 @@ class EntryWriter {
   const KxZip& zip_;
   DeflatePool& pool_;
   UpdateProgress& progress_;
-  std::vector<Tickets> tickets_;
+  std::vector<Tickets> tickets_;  // by index of the collected item
 };
 
 // Names and byte weights in the order libzip writes the entries.
@@ -281,6 +286,13 @@ Result AddFiles(KxZip& zip) {
     options.skipDevice = before.st_dev;
     options.skipInode = before.st_ino;
   }
+  EntryWriter writer(session.archive(), zip, pool, progress);
+  // A new archive takes every item in the order collected (PlanEntries adds
+  // them so), so its files are compressed while the rest is still collected.
+  if (!existed) {
+    options.onItem = [&writer](std::size_t index, const SourceItem& item) { writer.Queue(index, item); };
+    pool.Start();
+  }
   std::vector<SourceItem> items;
   if (const Result r = CollectSources(requested, options, items); r != rc::Ok) return r;
   if (!zip.LongNames) ApplyShortNames(items);
@@ -288,10 +300,11 @@ Result AddFiles(KxZip& zip) {
   std::unordered_map<std::string, zip_int64_t> existing;
   if (const Result r = ExistingEntries(session, zip.nameCodePage(), existing); r != rc::Ok) return r;
   const std::vector<PlannedEntry> plan = PlanEntries(session.archive(), existing, items);
-  EntryWriter writer(session.archive(), zip, pool, progress);
-  writer.QueueCompression(plan);
-  pool.Start();
-  if (const Result r = writer.Write(plan); r != rc::Ok) return r;
+  if (existed) {
+    writer.QueueCompression(plan, items);
+    pool.Start();
+  }
+  if (const Result r = writer.Write(plan, items); r != rc::Ok) return r;
 
   std::time_t newest = 0;
   DescribeOutput(session.archive(), plan, progress, newest);

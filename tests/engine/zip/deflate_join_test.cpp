@@ -177,4 +177,29 @@ TEST(DeflatePoolChunks, JoinInTicketOrderAndAShrunkFileFails) {
   EXPECT_EQ(pool.Take(beyond).error, EIO);
 }
 
+// Jobs queued while the workers already run (files compressed as they are
+// collected, the writer taking them in order behind) come out whole and in
+// ticket order, also with a budget smaller than one job.
+TEST(DeflatePoolChunks, JobsQueuedAfterStartAreDoneInOrder) {
+  TempDir dir;
+  kx::DeflatePool pool(6, 2, 1000);
+  pool.Start();
+  std::vector<std::string> contents;
+  std::size_t taken = 0;
+  const auto takeNext = [&] {
+    kx::DeflatedFile f = pool.Take(taken);
+    ASSERT_EQ(f.error, 0);
+    EXPECT_TRUE(ZlibInflate(f.data, f.size) == contents[taken]) << taken;
+    pool.Release(f.data.size());
+    ++taken;
+  };
+  for (int i = 0; i < 30; ++i) {
+    contents.push_back(Words(3000 + i * 500, 50 + i));
+    WriteFile(dir / ("f" + std::to_string(i)), contents.back());
+    EXPECT_EQ(pool.Add((dir / ("f" + std::to_string(i))).string(), contents.back().size()), std::size_t(i));
+    if (i % 3 == 2) takeNext();  // the writer lags behind the collector
+  }
+  while (taken < contents.size()) takeNext();
+}
+
 }  // namespace
