@@ -2,8 +2,10 @@
 //
 // Both open the archive with the safety checks (overlapping or outlying
 // entry data and duplicate names refuse the whole archive before anything is
-// decompressed), pick the entries FileSpec names and read each one through
-// libzip, which checks the CRC (or the AES authentication code) at its end.
+// decompressed), pick the entries FileSpec names and read each one: plain
+// stored and deflated entries straight from the archive (entry_data.h, which
+// checks size and CRC), encrypted and other ones through libzip, which checks
+// the CRC (or the AES authentication code) at its end.
 //
 // Extraction writes only below the target folder:
 //   - the name written is the cleaned central-header name (CleanEntryName);
@@ -296,9 +298,9 @@ Result ReadEntry(const ZipArchiveReader& reader, const ZipEntryRecord& e, const 
 // One pass of extraction or test over the chosen entries.
 //
 // With workers, the data of entries that can be read directly (entry_data.h)
-// is read, checked and written to the temporary file on the workers' threads,
-// while this thread goes ahead: it opens the folders of the entries that
-// follow, decides whether each is written and creates its temporary file.
+// is read, checked and written to a temporary file the worker makes, while
+// this thread goes ahead: it opens the folders of the entries that follow and
+// decides whether each is written.
 // It finishes the entries strictly in order, so the events of an entry (its
 // start, a stripped name, progress, its result) come out as they do one entry
 // at a time, and a file gets its final name only after its check passed. A
