@@ -1,6 +1,7 @@
 #include "archive_window/entry_model.h"
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <tuple>
 
@@ -115,36 +116,81 @@ const QString& TextOf(const EntryRow& r, int column) {
 
 }  // namespace
 
+namespace {
+
+// The first twelve UTF-16 units of a text as three numbers that order as
+// the text does, so that most comparisons of a large sort are integer
+// comparisons of keys side by side in memory; texts that agree in their
+// first twelve units are compared in full.
+struct SortKey {
+  std::array<std::uint64_t, 3> head{};
+  int row = 0;
+};
+
+SortKey KeyOf(const QString& text, int row) {
+  SortKey key;
+  key.row = row;
+  for (qsizetype i = 0; i < 12; ++i)
+    key.head[std::size_t(i / 4)] = (key.head[std::size_t(i / 4)] << 16) | (i < text.size() ? text[i].unicode() : 0u);
+  return key;
+}
+
+// Moves every row to its place: byPosition[i] is the old index of the row
+// that goes to i. Follows each cycle of the permutation, so no second copy
+// of the rows is ever made.
+void Permute(std::vector<EntryRow>& rows, const std::vector<int>& byPosition) {
+  std::vector<bool> placed(rows.size());
+  for (std::size_t start = 0; start < rows.size(); ++start) {
+    if (placed[start] || std::size_t(byPosition[start]) == start) continue;
+    EntryRow first = std::move(rows[start]);
+    std::size_t to = start;
+    for (;;) {
+      placed[to] = true;
+      const auto from = std::size_t(byPosition[to]);
+      if (from == start) break;
+      rows[to] = std::move(rows[from]);
+      to = from;
+    }
+    rows[to] = std::move(first);
+  }
+}
+
+}  // namespace
+
 void EntryTableModel::sort(int column, Qt::SortOrder order) {
   if (column < 0 || column >= ColumnCount || rows_.size() < 2) return;
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   const QModelIndexList before = persistentIndexList();
-  std::vector<int> byPosition(rows_.size());
-  std::iota(byPosition.begin(), byPosition.end(), 0);
   const bool ascending = order == Qt::AscendingOrder;
+  // Equal rows keep their previous order: the row index decides last.
+  std::vector<int> byPosition(rows_.size());
   if (IsTextColumn(column)) {
-    // Case-folded once, then compared plainly: far cheaper than folding in
-    // every comparison of a 100,000-row sort.
+    // Case-folded once (a text without capitals shares its data), then
+    // compared plainly, by the head numbers first.
     std::vector<QString> folded(rows_.size());
-    for (std::size_t i = 0; i < rows_.size(); ++i) folded[i] = TextOf(rows_[i], column).toCaseFolded();
-    std::stable_sort(byPosition.begin(), byPosition.end(), [&](int a, int b) {
-      const int c = QString::compare(folded[std::size_t(a)], folded[std::size_t(b)], Qt::CaseSensitive);
-      return ascending ? c < 0 : c > 0;
+    std::vector<SortKey> keys(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      folded[i] = TextOf(rows_[i], column).toCaseFolded();
+      keys[i] = KeyOf(folded[i], static_cast<int>(i));
+    }
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+      if (a.head != b.head) return ascending ? a.head < b.head : a.head > b.head;
+      const int c = QString::compare(folded[std::size_t(a.row)], folded[std::size_t(b.row)], Qt::CaseSensitive);
+      if (c != 0) return ascending ? c < 0 : c > 0;
+      return a.row < b.row;
     });
+    for (std::size_t i = 0; i < keys.size(); ++i) byPosition[i] = keys[i].row;
   } else {
-    std::stable_sort(byPosition.begin(), byPosition.end(), [&](int a, int b) {
+    std::iota(byPosition.begin(), byPosition.end(), 0);
+    std::sort(byPosition.begin(), byPosition.end(), [&](int a, int b) {
       const int c = Compare(rows_[std::size_t(a)], rows_[std::size_t(b)], column);
-      return ascending ? c < 0 : c > 0;
+      if (c != 0) return ascending ? c < 0 : c > 0;
+      return a < b;
     });
   }
-  std::vector<EntryRow> sorted;
-  sorted.reserve(rows_.size());
   std::vector<int> newPosition(rows_.size());
-  for (std::size_t i = 0; i < byPosition.size(); ++i) {
-    sorted.push_back(std::move(rows_[std::size_t(byPosition[i])]));
-    newPosition[std::size_t(byPosition[i])] = static_cast<int>(i);
-  }
-  rows_ = std::move(sorted);
+  for (std::size_t i = 0; i < byPosition.size(); ++i) newPosition[std::size_t(byPosition[i])] = static_cast<int>(i);
+  Permute(rows_, byPosition);
   QModelIndexList after;
   after.reserve(before.size());
   for (const QModelIndex& i : before) after.push_back(index(newPosition[std::size_t(i.row())], i.column()));

@@ -91,6 +91,16 @@ const QIcon& FileTypeCache::icon(const QString& extension, bool isFolder) {
   return it->second;
 }
 
+void FileTypeCache::fileKind(QStringView extension, const QString*& type, const QIcon*& icon) {
+  if (!lastType_ || extension != lastExtension_) {
+    lastExtension_ = extension.toString();
+    lastType_ = &typeText(lastExtension_);
+    lastIcon_ = &this->icon(lastExtension_, false);
+  }
+  type = lastType_;
+  icon = lastIcon_;
+}
+
 EntryRow MakeEntryRow(const EntryInfo& entry, FileTypeCache& types) {
   EntryRow row;
   row.name = QString::fromStdString(entry.name);
@@ -101,9 +111,19 @@ EntryRow MakeEntryRow(const EntryInfo& entry, FileTypeCache& types) {
   bool folder = false;
   const auto attributes = static_cast<std::int16_t>(entry.attributes & 0xffff);
   row.attribute = AttributeWord(attributes, folder);
-  const QString ext = ExtensionOf(row.name);
-  row.type = folder ? QStringLiteral("Ordner") : types.typeText(ext);
-  row.icon = types.icon(ext, (attributes & attr::Folder) != 0);
+  if (attributes & attr::Folder) {
+    const QString ext = ExtensionOf(row.name);
+    row.type = folder ? QStringLiteral("Ordner") : types.typeText(ext);
+    row.icon = types.icon(ext, true);
+  } else {
+    // Without the folder bit the attribute word is never the folder's.
+    const qsizetype dot = row.name.indexOf('.');
+    const QString* type = nullptr;
+    const QIcon* icon = nullptr;
+    types.fileKind(dot < 0 ? QStringView() : QStringView(row.name).mid(dot), type, icon);
+    row.type = *type;
+    row.icon = *icon;
+  }
   row.encrypted = entry.encrypted;
   row.checksum = static_cast<std::int32_t>(entry.crc);
   return row;

@@ -69,11 +69,18 @@ class FileTypeCache {
  public:
   const QString& typeText(const QString& extension);
   const QIcon& icon(const QString& extension, bool isFolder);
+  // Both for a file (not a folder) of this extension. The last extension
+  // asked for is remembered: entries of one kind mostly follow each other,
+  // and a million rows then cost no copy of the extension and no lookup.
+  void fileKind(QStringView extension, const QString*& type, const QIcon*& icon);
 
  private:
   std::unordered_map<QString, QString> types_;
   std::unordered_map<QString, QIcon> icons_;
   QIcon folderIcon_;
+  QString lastExtension_;
+  const QString* lastType_ = nullptr;  // nodes of the maps: they stay where they are
+  const QIcon* lastIcon_ = nullptr;
 };
 
 // The row for one entry (64-bit sizes as the engine reports them).

@@ -1,5 +1,6 @@
 #include "engine/zip/archive_target.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -165,11 +166,19 @@ zip_int64_t ArchiveTarget::BeginWriteCloning(zip_uint64_t keep) {
 }
 
 zip_int64_t ArchiveTarget::Write(const void* data, zip_uint64_t len) {
-  // Gather libzip's many small writes (a header takes several) into large ones.
-  if (!writeBuffer_.empty() && writePos_ != writeBufferStart_ + writeBuffer_.size() && Flush() != 0) return -1;
+  // Gather libzip's many small writes (a header takes several) into large
+  // ones. After each entry libzip goes back to finish its local header and
+  // then on to the end: while that header is still in the buffer, it is
+  // changed there, without a write of its own.
+  const std::uint64_t bufferEnd = writeBufferStart_ + writeBuffer_.size();
+  const bool inBuffer = !writeBuffer_.empty() && writePos_ >= writeBufferStart_ && writePos_ <= bufferEnd;
+  if (!writeBuffer_.empty() && !inBuffer && Flush() != 0) return -1;
   if (writeBuffer_.empty()) writeBufferStart_ = writePos_;
   const auto* p = static_cast<const std::uint8_t*>(data);
-  writeBuffer_.insert(writeBuffer_.end(), p, p + len);
+  const std::size_t at = static_cast<std::size_t>(writePos_ - writeBufferStart_);
+  const std::size_t over = static_cast<std::size_t>(std::min<std::uint64_t>(len, writeBuffer_.size() - at));
+  std::memcpy(writeBuffer_.data() + at, p, over);
+  writeBuffer_.insert(writeBuffer_.end(), p + over, p + len);
   writePos_ += len;
   writeEnd_ = std::max(writeEnd_, writePos_);
   if (writeBuffer_.size() >= kBufferSize && Flush() != 0) return -1;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "engine/io/file_io.h"
+#include "engine/zip/deflate_join.h"
 
 namespace kx {
 namespace {
@@ -43,16 +44,43 @@ struct CompressorDeleter {
   void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-}  // namespace
-
-DeflatedFile DeflateWholeFile(const std::string& path, int level) {
-  // One compressor per thread and level; allocating one costs more than compressing a small file.
+// One compressor per thread and level; allocating one costs more than compressing a small file.
+libdeflate_compressor* CompressorFor(int level) {
   thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
   thread_local int compressorLevel = -1;
   if (!compressor || compressorLevel != level) {
     compressor.reset(libdeflate_alloc_compressor(level));
     compressorLevel = level;
   }
+  return compressor.get();
+}
+
+int ReadRange(const std::string& path, std::uint64_t offset, std::vector<std::uint8_t>& out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int err = ReadExactAt(fd, out.data(), out.size(), offset);
+  ::close(fd);
+  return err;
+}
+
+// Each thread compresses into one buffer of its own, which keeps its pages,
+// and the result takes a copy of exactly the packed bytes.
+std::vector<std::uint8_t>& PackedScratch() {
+  thread_local std::vector<std::uint8_t> scratch;
+  return scratch;
+}
+
+std::size_t Compress(libdeflate_compressor* compressor, const void* data, std::size_t n) {
+  std::vector<std::uint8_t>& out = PackedScratch();
+  const std::size_t bound = libdeflate_deflate_compress_bound(compressor, n);
+  if (out.size() < bound) out.resize(bound);
+  return libdeflate_deflate_compress(compressor, data, n, out.data(), out.size());
+}
+
+}  // namespace
+
+DeflatedFile DeflateWholeFile(const std::string& path, int level) {
+  libdeflate_compressor* compressor = CompressorFor(level);
   DeflatedFile result;
   std::vector<std::uint8_t> raw;
   if ((result.error = ReadWhole(path, raw)) != 0) return result;
@@ -62,18 +90,35 @@ DeflatedFile DeflateWholeFile(const std::string& path, int level) {
   }
   result.size = raw.size();
   result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
-  std::size_t packed = 0;
-  if (!raw.empty()) {
-    result.data.resize(libdeflate_deflate_compress_bound(compressor.get(), raw.size()));
-    packed = libdeflate_deflate_compress(compressor.get(), raw.data(), raw.size(), result.data.data(),
-                                         result.data.size());
-  }
+  const std::size_t packed = raw.empty() ? 0 : Compress(compressor, raw.data(), raw.size());
   if (packed == 0 || packed >= raw.size()) {
     result.stored = true;
     result.data = std::move(raw);
   } else {
-    result.data.resize(packed);
-    result.data.shrink_to_fit();
+    result.data.assign(PackedScratch().begin(), PackedScratch().begin() + packed);
+  }
+  return result;
+}
+
+DeflatedFile DeflateFileChunk(const std::string& path, std::uint64_t offset, std::uint64_t length, bool last,
+                              int level) {
+  libdeflate_compressor* compressor = CompressorFor(level);
+  DeflatedFile result;
+  if (!compressor) {
+    result.error = ENOMEM;
+    return result;
+  }
+  // The plain bytes stay with the thread: a chunk's buffer is as large each time.
+  thread_local std::vector<std::uint8_t> raw;
+  raw.resize(static_cast<std::size_t>(length));
+  if ((result.error = ReadRange(path, offset, raw)) != 0) return result;
+  result.size = length;
+  result.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+  const std::size_t packed = Compress(compressor, raw.data(), raw.size());
+  result.data.assign(PackedScratch().begin(), PackedScratch().begin() + packed);
+  if (packed == 0 || (!last && !LeaveDeflateStreamOpen(result.data, raw.size()))) {
+    result.data = {};
+    result.error = EIO;
   }
   return result;
 }
@@ -94,19 +139,42 @@ std::size_t DeflatePool::Add(std::string path, std::uint64_t size) {
   Job job;
   job.path = std::move(path);
   job.size = size;
-  jobs_.push_back(std::move(job));
-  return jobs_.size() - 1;
+  return Queue(std::move(job));
+}
+
+std::size_t DeflatePool::AddChunk(std::string path, std::uint64_t offset, std::uint64_t length, bool last) {
+  Job job;
+  job.path = std::move(path);
+  job.size = length;
+  job.offset = offset;
+  job.chunk = true;
+  job.last = last;
+  return Queue(std::move(job));
+}
+
+std::size_t DeflatePool::Queue(Job job) {
+  std::size_t ticket = 0;
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
+    ticket = jobs_.size() - 1;
+  }
+  changed_.notify_all();
+  return ticket;
 }
 
 void DeflatePool::Start() {
-  const unsigned n = std::min<std::size_t>(threadCount_, jobs_.size());
-  for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { Work(); });
+  for (unsigned i = 0; i < threadCount_; ++i) threads_.emplace_back([this] { Work(); });
 }
 
 void DeflatePool::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (stopping_ || nextToStart_ >= jobs_.size()) return;
+    if (stopping_) return;
+    if (nextToStart_ >= jobs_.size()) {  // more may be queued
+      changed_.wait(lock);
+      continue;
+    }
     const std::size_t ticket = nextToStart_;
     // Raw bytes plus the output buffer are alive at once while compressing.
     const std::uint64_t cost = jobs_[ticket].size * 2 + 4096;
@@ -116,9 +184,10 @@ void DeflatePool::Work() {
     }
     ++nextToStart_;
     inFlight_ += cost;
-    const std::string path = jobs_[ticket].path;
+    const Job& job = jobs_[ticket];  // the deque keeps it in place
     lock.unlock();
-    DeflatedFile result = DeflateWholeFile(path, level_);
+    DeflatedFile result = job.chunk ? DeflateFileChunk(job.path, job.offset, job.size, job.last, level_)
+                                    : DeflateWholeFile(job.path, level_);
     lock.lock();
     inFlight_ = inFlight_ - cost + result.data.size();
     jobs_[ticket].result = std::move(result);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/cancel.h"
+#include "engine/io/vector_state.h"
 
 namespace kx {
 namespace {
@@ -44,6 +45,7 @@ void UpdateProgress::Report(const std::string& fileName, std::int16_t percent) {
   ev.ZipFile = zip_.ZipFile;
   ev.FileName = fileName;
   zip_.Report(ev);
+  ClearUpperVectorState();  // the handler may have painted
 }
 
 void UpdateProgress::Advance(double fraction) {

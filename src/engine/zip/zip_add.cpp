@@ -1,11 +1,12 @@
 // Action 2, add/compare: new files are added, entries whose file on disk is
 // newer are replaced, everything else is copied unchanged.
 //
-// Small files are compressed ahead by the DeflatePool on every core and handed
-// to libzip finished; files above kWholeFileLimit are streamed (our
-// StreamingFileSource, compressed by libzip with zlib), so memory stays bounded. Symbolic links to files
-// are followed (the entry holds the file they point to); links to folders
-// inside an added folder are not followed.
+// Every file is compressed ahead by the DeflatePool on every core while libzip
+// writes: small files whole, handed to libzip finished; larger ones in chunks
+// that libzip copies one after another, so memory stays bounded and both cores
+// share even a single large file. Symbolic links to files are followed (the
+// entry holds the file they point to); links to folders inside an added
+// folder are not followed.
 #include "engine/zip/zip_add.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 
 #include "engine/zip/zip_format.h"
 #include "engine/cancel.h"
+#include "engine/io/vector_state.h"
 #include "engine/io/cp437.h"
 #include "engine/zip/deflate_pool.h"
 #include "engine/functions/quick_options.h"
@@ -32,23 +34,23 @@ namespace kx {
 using namespace zipfmt;
 namespace {
 
-constexpr std::uint64_t kWholeFileLimit = 64ull << 20;
-constexpr std::uint64_t kPoolMemoryBudget = 128ull << 20;
+// Files above kWholeFileLimit are compressed in chunks of kChunkSize. A chunk
+// boundary costs a few bytes and the matches across it; smaller chunks keep
+// both cores busy to the end of the last file and less memory in flight.
+constexpr std::uint64_t kWholeFileLimit = 4ull << 20;
+constexpr std::uint64_t kChunkSize = 2ull << 20;
+constexpr std::uint64_t kPoolMemoryBudget = 64ull << 20;
 constexpr std::int32_t kMinVolumeSize = 1024;
 
-struct Levels {
-  int libdeflate;
-  int zlib;
-};
-
-// Normal is deflate's usual default; a number below Fastest counts as
-// Fastest, anything above Best as Best.
-Levels LevelsFor(Compression compression) {
-  if (compression <= Compression::Fastest) return {1, 1};
+// libdeflate's level for each setting; a number below Fastest counts as
+// Fastest, anything above Best as Best. Normal packs no looser than zlib's
+// default 6 does; libdeflate's 6 does not quite on C source, its 7 does.
+int LevelFor(Compression compression) {
+  if (compression <= Compression::Fastest) return 1;
   switch (compression) {
-    case Compression::Fast: return {4, 3};
-    case Compression::Normal: return {7, 6};
-    default: return {9, 9};
+    case Compression::Fast: return 4;
+    case Compression::Normal: return 7;
+    default: return 9;
   }
 }
 
@@ -118,25 +120,48 @@ std::vector<PlannedEntry> PlanEntries(zip_t* za, const std::unordered_map<std::s
 class EntryWriter {
  public:
   EntryWriter(zip_t* za, const KxZip& zip, DeflatePool& pool, UpdateProgress& progress)
-      : za_(za), zip_(zip), pool_(pool), progress_(progress), levels_(LevelsFor(zip.compression())) {}
+      : za_(za), zip_(zip), pool_(pool), progress_(progress) {}
 
-  // Queues the pool's work first so compression runs while libzip writes.
-  void QueueCompression(const std::vector<PlannedEntry>& plan) {
-    for (const auto& p : plan) {
-      if (!p.item->isFolder && p.item->size <= kWholeFileLimit) tickets_.push_back(pool_.Add(p.item->path, p.item->size));
-      else tickets_.push_back(SIZE_MAX);
+  // Queues the pool's work for the item at `index` of the collected items.
+  // The pool's tickets must follow the order in which libzip writes.
+  void Queue(std::size_t index, const SourceItem& item) {
+    if (tickets_.size() <= index) tickets_.resize(index + 1);
+    Tickets& t = tickets_[index];
+    if (item.isFolder) return;
+    if (item.size <= kWholeFileLimit) {
+      t.first = pool_.Add(item.path, item.size);
+      return;
+    }
+    t.chunks = static_cast<std::size_t>((item.size + kChunkSize - 1) / kChunkSize);
+    for (std::size_t c = 0; c < t.chunks; ++c) {
+      const std::uint64_t at = c * kChunkSize;
+      const std::size_t ticket = pool_.AddChunk(item.path, at, std::min(kChunkSize, item.size - at), c + 1 == t.chunks);
+      if (c == 0) t.first = ticket;
     }
   }
 
-  Result Write(const std::vector<PlannedEntry>& plan) {
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-      if (const Result r = WriteOne(plan[i], tickets_[i]); r != rc::Ok) return r;
+  // Queues the whole plan, in the order libzip writes it.
+  void QueueCompression(const std::vector<PlannedEntry>& plan, const std::vector<SourceItem>& items) {
+    for (const auto& p : plan) Queue(static_cast<std::size_t>(p.item - items.data()), *p.item);
+  }
+
+  Result Write(const std::vector<PlannedEntry>& plan, const std::vector<SourceItem>& items) {
+    for (const auto& p : plan) {
+      if (const Result r = WriteOne(p, tickets_[static_cast<std::size_t>(p.item - items.data())]); r != rc::Ok)
+        return r;
     }
     return rc::Ok;
   }
 
  private:
-  Result WriteOne(const PlannedEntry& p, std::size_t ticket) {
+  // The pool's tickets of one entry: none for a folder, one for a whole file,
+  // `chunks` consecutive ones from `first` for a file in chunks.
+  struct Tickets {
+    std::size_t first = SIZE_MAX;
+    std::size_t chunks = 0;
+  };
+
+  Result WriteOne(const PlannedEntry& p, const Tickets& tickets) {
     const SourceItem& item = *p.item;
     zip_int64_t index = p.replaces;
     if (item.isFolder) {
@@ -144,15 +169,16 @@ class EntryWriter {
       if (index < 0) return Failed();
     } else {
       PooledEntryIndex* pooledIndex = nullptr;
-      // The streamed file learns its output position once it has been added.
+      // The chunked file learns its output position once it has been added.
       auto position = std::make_shared<std::size_t>(SIZE_MAX);
       UpdateProgress& progress = progress_;
       zip_source_t* src =
-          ticket != SIZE_MAX
-              ? MakePooledEntrySource(za_, pool_, ticket, item.mtime, pooledIndex)
-              : MakeStreamingFileSource(za_, item.path, item.mtime, [position, &progress](std::uint64_t done) {
-                  return progress.InsideEntry(*position, done);
-                });
+          tickets.chunks == 0
+              ? MakePooledEntrySource(za_, pool_, tickets.first, item.mtime, pooledIndex)
+              : MakeChunkedEntrySource(za_, pool_, tickets.first, tickets.chunks, item.size, item.mtime,
+                                       [position, &progress](std::uint64_t done) {
+                                         return progress.InsideEntry(*position, done);
+                                       });
       if (!src) return Failed();
       int ok = 0;
       if (index >= 0) {
@@ -167,13 +193,9 @@ class EntryWriter {
       }
       const auto idx = static_cast<zip_uint64_t>(index);
       *position = static_cast<std::size_t>(idx);  // nothing is deleted in an add: index = output position
-      if (pooledIndex) {
-        pooledIndex->value = idx;
-        // Default method: libzip then takes the source's deflate method and copies the data.
-        zip_set_file_compression(za_, idx, ZIP_CM_DEFAULT, 0);
-      } else {
-        zip_set_file_compression(za_, idx, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(levels_.zlib));
-      }
+      if (pooledIndex) pooledIndex->value = idx;
+      // Default method: libzip then takes the source's deflate method and copies the data.
+      zip_set_file_compression(za_, idx, ZIP_CM_DEFAULT, 0);
       if (!zip_.Password.empty() &&
           zip_file_set_encryption(za_, idx, ZIP_EM_AES_256, zip_.Password.c_str()) != 0)
         return Failed();
@@ -194,8 +216,7 @@ class EntryWriter {
   const KxZip& zip_;
   DeflatePool& pool_;
   UpdateProgress& progress_;
-  Levels levels_;
-  std::vector<std::size_t> tickets_;
+  std::vector<Tickets> tickets_;  // by index of the collected item
 };
 
 // Names and byte weights in the order libzip writes the entries.
@@ -241,6 +262,7 @@ void SetArchiveTime(const std::vector<std::string>& files, std::time_t when) {
 
 Result AddFiles(KxZip& zip) {
   ClearCancel();
+  ClearUpperVectorState();
   const std::vector<std::string> requested = SplitFileSpec(zip.FileSpec);
   if (zip.ZipFile.empty() || requested.empty()) return rc::FileNotFound;
   if (zip.MultiVolume && zip.VolumeSize < kMinVolumeSize) return rc::BadSwitch;
@@ -248,7 +270,7 @@ Result AddFiles(KxZip& zip) {
   // The pool and the progress outlive the session: libzip's sources refer to
   // them until the session has closed or discarded the archive.
   const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-  DeflatePool pool(LevelsFor(zip.compression()).libdeflate, threads, kPoolMemoryBudget);
+  DeflatePool pool(LevelFor(zip.compression()), threads, kPoolMemoryBudget);
   UpdateProgress progress(zip, action::Add);
   UpdateSession session;
   const std::uint64_t volumeSize = zip.MultiVolume ? static_cast<std::uint64_t>(zip.VolumeSize) : 0;
@@ -264,6 +286,13 @@ Result AddFiles(KxZip& zip) {
     options.skipDevice = before.st_dev;
     options.skipInode = before.st_ino;
   }
+  EntryWriter writer(session.archive(), zip, pool, progress);
+  // A new archive takes every item in the order collected (PlanEntries adds
+  // them so), so its files are compressed while the rest is still collected.
+  if (!existed) {
+    options.onItem = [&writer](std::size_t index, const SourceItem& item) { writer.Queue(index, item); };
+    pool.Start();
+  }
   std::vector<SourceItem> items;
   if (const Result r = CollectSources(requested, options, items); r != rc::Ok) return r;
   if (!zip.LongNames) ApplyShortNames(items);
@@ -271,10 +300,11 @@ Result AddFiles(KxZip& zip) {
   std::unordered_map<std::string, zip_int64_t> existing;
   if (const Result r = ExistingEntries(session, zip.nameCodePage(), existing); r != rc::Ok) return r;
   const std::vector<PlannedEntry> plan = PlanEntries(session.archive(), existing, items);
-  EntryWriter writer(session.archive(), zip, pool, progress);
-  writer.QueueCompression(plan);
-  pool.Start();
-  if (const Result r = writer.Write(plan); r != rc::Ok) return r;
+  if (existed) {
+    writer.QueueCompression(plan, items);
+    pool.Start();
+  }
+  if (const Result r = writer.Write(plan, items); r != rc::Ok) return r;
 
   std::time_t newest = 0;
   DescribeOutput(session.archive(), plan, progress, newest);

@@ -103,6 +103,7 @@ class Collector {
   void Push(SourceItem item) {
     if (item.storedName.empty() || !seen_.insert(item.storedName).second) return;  // first one wins
     out_.push_back(std::move(item));
+    if (options_.onItem) options_.onItem(out_.size() - 1, out_.back());
   }
 
   const CollectOptions& options_;

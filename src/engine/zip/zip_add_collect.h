@@ -8,6 +8,7 @@
 // missing or nothing at all was found; nothing is changed on disk.
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct CollectOptions {
   // A file never to add (the archive itself), by device and inode; 0 for none.
   dev_t skipDevice = 0;
   ino_t skipInode = 0;
+  // Called for each item as it is taken, with its index in the output, so
+  // that work on it can begin while the rest is still being collected.
+  std::function<void(std::size_t index, const SourceItem& item)> onItem;
 };
 
 Result CollectSources(const std::vector<std::string>& requested, const CollectOptions& options,

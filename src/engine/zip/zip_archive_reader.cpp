@@ -16,9 +16,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <string_view>
 #include <sys/stat.h>
 
+#include "engine/io/vector_state.h"
 #include "engine/zip/zip_format.h"
 #include "engine/io/byte_source.h"
 #include "engine/zip/zip_sources.h"
@@ -118,7 +120,8 @@ bool IsSplitVolumePath(const std::string& path, std::string& firstVolume) {
 
 // The bytes from an entry's local header to the end of its data, or false
 // when no local header lies at offset. All sums are checked for overflow.
-bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packedSize, EntrySpan& span) {
+bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packedSize, EntrySpan& span,
+               std::uint64_t& dataStart) {
   std::uint8_t h[local::kFixedSize];
   if (!src.read(offset, h, sizeof h) || Le32(h) != zipsig::kLocalHeader) return false;
   const std::uint64_t header = local::kFixedSize + Le16(h + local::kNameLengthAt) + Le16(h + local::kExtraLengthAt);
@@ -127,9 +130,13 @@ bool LocalSpan(const ByteSource& src, std::uint64_t offset, std::uint64_t packed
     span.end = UINT64_MAX;  // past any end: FindBadSpan refuses it
   } else {
     span.end = offset + header + packedSize;
+    dataStart = offset + header;
   }
   return true;
 }
+
+// The UTF-8 flag on name bytes that are not UTF-8.
+bool HasFalseUtf8Flag(const CdRecord& rec) { return (rec.flags & flag::kUtf8) && !IsValidUtf8(rec.rawName); }
 
 bool StartsWithLocalHeader(const ByteSource& src) {
   std::uint8_t b[4];
@@ -145,21 +152,33 @@ ZipArchiveReader::~ZipArchiveReader() {
 }
 
 Result ZipArchiveReader::Open(KxZip& zip, bool checkSafety) {
+  ClearUpperVectorState();
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
+  src_ = src;
   return Load(*src, zip.nameCodePage(), checkSafety);
 }
 
 Result ZipArchiveReader::List(KxZip& zip, ArchiveDirectory& out) {
+  ClearUpperVectorState();
   out = ArchiveDirectory{};
   const ByteSource* src = nullptr;
   if (const Result r = OpenSource(zip, src); r != rc::Ok) return r;
+  // Record by record into the listing, never the whole directory in memory.
   CentralDirectory cd;
-  if (const Result r = Parse(*src, cd); r != rc::Ok) return r;
-  out.entries.reserve(cd.records.size());
   std::uint32_t unixMode = 0;
   EntryNamer namer(zip.nameCodePage());
-  for (CdRecord& rec : cd.records) out.entries.push_back(InfoOf(rec, namer.NameOf(rec, true), unixMode));
+  std::string badUtf8;
+  const Result parsed = ForEachCentralRecord(*src, cd, [&](CdRecord& rec) {
+    if (out.entries.empty()) out.entries.reserve(static_cast<std::size_t>(cd.entryCount));
+    if (badUtf8.empty() && HasFalseUtf8Flag(rec)) badUtf8 = Cp437ToUtf8(rec.rawName);
+    out.entries.push_back(InfoOf(rec, namer.NameOf(rec, true), unixMode));
+    return rc::Ok;
+  });
+  if (const Result r = ParseResult(*src, cd, parsed, badUtf8); r != rc::Ok) {
+    out = ArchiveDirectory{};
+    return r;
+  }
   out.comment = namer.CommentOf(cd.comment);
   return rc::Ok;
 }
@@ -179,6 +198,7 @@ Result ZipArchiveReader::OpenSource(KxZip& zip, const ByteSource*& src) {
       ev.FileName = volume;
       ev.Reply = reply::Cancel;
       zip.Prompt(ev);
+      ClearUpperVectorState();
       return ev.Reply == reply::Ok;
     };
     const Result r = split_->Open(firstVolume, ask);
@@ -203,45 +223,69 @@ Result ZipArchiveReader::OpenSource(KxZip& zip, const ByteSource*& src) {
 
 Result ZipArchiveReader::Parse(const ByteSource& src, CentralDirectory& cd) {
   const Result parsed = ReadCentralDirectory(src, cd);
+  std::string badUtf8;
+  for (const CdRecord& rec : cd.records) {
+    if (HasFalseUtf8Flag(rec)) {
+      badUtf8 = Cp437ToUtf8(rec.rawName);
+      break;
+    }
+  }
+  return ParseResult(src, cd, parsed, badUtf8);
+}
+
+Result ZipArchiveReader::ParseResult(const ByteSource& src, const CentralDirectory& cd, Result parsed,
+                                     const std::string& badUtf8) {
   if (parsed == rc::UnknownArchiveType && StartsWithLocalHeader(src)) return rc::ArchiveError;  // cut short
   if (parsed == rc::ArchiveError && split_) problem_ = split_->VolumeAt(cd.failedAt);
   if (parsed != rc::Ok) return parsed;
   // Bit 11 on bytes that are not UTF-8: libzip refuses the archive, and so
   // does the listing, before libzip is asked: a clear error, no guess.
-  for (const CdRecord& rec : cd.records) {
-    if ((rec.flags & flag::kUtf8) && !IsValidUtf8(rec.rawName)) {
-      problem_ = Cp437ToUtf8(rec.rawName);
-      return rc::ArchiveError;
-    }
+  if (!badUtf8.empty()) {
+    problem_ = badUtf8;
+    return rc::ArchiveError;
   }
   return rc::Ok;
 }
 
 Result ZipArchiveReader::Load(const ByteSource& src, CodePage page, bool checkSafety) {
-  CentralDirectory cd;
-  if (const Result r = Parse(src, cd); r != rc::Ok) return r;
-
+  // libzip reads the directory on a thread of its own while our parse, the
+  // names and the checks run here: for a large directory the two readings
+  // take about as long. Their verdicts still count in the same order: our
+  // parse, then libzip's, then the agreement of both tables, then the checks.
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* source = MakeZipSource(src, &error);
-  if (source) {
-    za_ = zip_open_from_source(source, ZIP_RDONLY, &error);
-    if (!za_) zip_source_free(source);
+  zip_t* opened = nullptr;
+  std::jthread libzipOpen([&] {
+    zip_source_t* source = MakeZipSource(src, &error);
+    if (!source) return;
+    opened = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!opened) zip_source_free(source);
+  });
+  CentralDirectory cd;
+  const Result parsed = Parse(src, cd);
+  Result checked = rc::Ok;
+  std::string problemBeforeChecks = problem_;
+  if (parsed == rc::Ok) {
+    entries_.reserve(cd.records.size());
+    EntryNamer namer(page);
+    for (std::size_t i = 0; i < cd.records.size(); ++i) entries_.push_back(MakeRecord(i, cd.records[i], namer));
+    comment_ = namer.CommentOf(cd.comment);
+    if (checkSafety) checked = CheckSafety(src, cd);
   }
-  if (!za_) {
-    const Result r = ResultFromZipError(error.zip_err, error.sys_err);
-    zip_error_fini(&error);
+  libzipOpen.join();
+  za_ = opened;
+  const Result libzipResult = za_ ? rc::Ok : ResultFromZipError(error.zip_err, error.sys_err);
+  zip_error_fini(&error);
+  Result r = parsed;
+  if (r == rc::Ok) r = libzipResult;
+  // Our table and libzip's must describe the same entries, index by index.
+  if (r == rc::Ok && zip_get_num_entries(za_, 0) != static_cast<zip_int64_t>(cd.records.size())) r = rc::ArchiveError;
+  if (r != rc::Ok) {
+    if (parsed == rc::Ok) problem_ = problemBeforeChecks;
+    entries_.clear();
     return r;
   }
-  zip_error_fini(&error);
-  // Our table and libzip's must describe the same entries, index by index.
-  if (zip_get_num_entries(za_, 0) != static_cast<zip_int64_t>(cd.records.size())) return rc::ArchiveError;
-
-  entries_.reserve(cd.records.size());
-  EntryNamer namer(page);
-  for (std::size_t i = 0; i < cd.records.size(); ++i) entries_.push_back(MakeRecord(i, cd.records[i], namer));
-  comment_ = namer.CommentOf(cd.comment);
-  return checkSafety ? CheckSafety(src, cd) : rc::Ok;
+  return checked;
 }
 
 void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result r) const {
@@ -252,12 +296,13 @@ void ZipArchiveReader::ReportProblem(KxZip& zip, std::int16_t operation, Result 
   ev.ZipFile = zip.ZipFile;
   ev.FileName = problem_;
   zip.Report(ev);
+  ClearUpperVectorState();
 }
 
 Result ZipArchiveReader::CheckSafety(const ByteSource& src, const CentralDirectory& cd) {
   std::vector<EntrySpan> spans(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (!LocalSpan(src, entries_[i].dataOffset, entries_[i].info.packedSize, spans[i])) {
+    if (!LocalSpan(src, entries_[i].dataOffset, entries_[i].info.packedSize, spans[i], entries_[i].dataStart)) {
       // No local header where the directory says: damaged, cut short, or
       // the volumes of a split set are out of order (then the volume that
       // holds the offset is the one to name).

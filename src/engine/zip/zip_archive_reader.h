@@ -53,6 +53,7 @@ struct ZipEntryRecord {
   bool isSymlink = false;
   std::uint16_t encryptionMethod = 0;  // ZIP_EM_NONE, ZIP_EM_TRAD_PKWARE, ZIP_EM_AES_*
   std::uint64_t dataOffset = 0;  // local header offset
+  std::uint64_t dataStart = 0;   // first byte of the data after the local header; 0 until the safety check
 };
 
 class ZipArchiveReader {
@@ -73,6 +74,8 @@ class ZipArchiveReader {
   Result List(KxZip& zip, ArchiveDirectory& out);
 
   zip_t* handle() const { return za_; }
+  // The bytes the archive was read from (pread only: any thread may read).
+  const ByteSource& source() const { return *src_; }
   const std::vector<ZipEntryRecord>& entries() const { return entries_; }
   const std::string& comment() const { return comment_; }   // UTF-8
   bool isSplitSet() const { return split_ != nullptr; }
@@ -89,6 +92,9 @@ class ZipArchiveReader {
   // Our own parse of the directory; names the volume of a split set that
   // fails it. Refuses a name flagged UTF-8 that is not (naming the entry).
   Result Parse(const ByteSource& src, CentralDirectory& cd);
+  // Parse's verdict on a reading that gave `parsed`; badUtf8 is the first
+  // name flagged UTF-8 that is not (empty for none).
+  Result ParseResult(const ByteSource& src, const CentralDirectory& cd, Result parsed, const std::string& badUtf8);
   // Parses the directory from src, opens libzip on the same bytes and builds
   // the entry table; path_ is the single file's path (unused for split sets).
   Result Load(const ByteSource& src, CodePage page, bool checkSafety);
@@ -102,6 +108,7 @@ class ZipArchiveReader {
   // destructor discards za_ first, so both outlive it.
   std::unique_ptr<FileSource> file_;
   std::unique_ptr<SplitSet> split_;
+  const ByteSource* src_ = nullptr;  // file_ or split_
   std::vector<ZipEntryRecord> entries_;
   std::string comment_;
   std::string problem_;

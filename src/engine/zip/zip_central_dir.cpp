@@ -2,6 +2,7 @@
 #include "engine/zip/zip_central_dir.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <zlib.h>
 
@@ -123,7 +124,52 @@ Result ReadDirectoryPlace(const ByteSource& src, std::uint64_t endAt, DirectoryP
   return rc::Ok;
 }
 
-Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
+namespace {
+
+// The directory's bytes through a window of a few megabytes, so that a
+// directory of a million entries is never in memory whole. Any record fits
+// in the window: 46 bytes and three fields of at most 65,535 bytes each.
+class DirectoryWindow {
+ public:
+  DirectoryWindow(const ByteSource& src, std::uint64_t offset, std::uint64_t size)
+      : src_(src), at_(offset), end_(offset + size),
+        bytes_(static_cast<std::size_t>(std::min<std::uint64_t>(size, kWindow))) {}
+
+  // Where the bytes at() point to lie in the archive.
+  std::uint64_t offset() const { return at_ + pos_; }
+  const std::uint8_t* at() const { return bytes_.data() + pos_; }
+  // Makes n bytes from at() on available; false when the directory (or the
+  // source) ends before them.
+  bool Need(std::size_t n) {
+    if (have_ - pos_ >= n) return true;
+    std::copy(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_), bytes_.begin() + static_cast<std::ptrdiff_t>(have_),
+              bytes_.begin());
+    at_ += pos_;
+    have_ -= pos_;
+    pos_ = 0;
+    const std::size_t more =
+        static_cast<std::size_t>(std::min<std::uint64_t>(bytes_.size() - have_, end_ - at_ - have_));
+    if (more > 0 && !src_.read(at_ + have_, bytes_.data() + have_, more)) return false;
+    have_ += more;
+    return have_ >= n;
+  }
+  void Skip(std::size_t n) { pos_ += n; }
+
+ private:
+  static constexpr std::uint64_t kWindow = 4u << 20;
+
+  const ByteSource& src_;
+  std::uint64_t at_;   // archive offset of bytes_[0]
+  std::uint64_t end_;  // archive offset where the directory ends
+  std::vector<std::uint8_t> bytes_;
+  std::size_t have_ = 0;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+Result ForEachCentralRecord(const ByteSource& src, CentralDirectory& out,
+                            const std::function<Result(CdRecord&)>& visit) {
   out = CentralDirectory{};
   std::uint64_t endAt = 0;
   if (!FindEndRecordIn(src, src.size(), false, endAt)) return rc::UnknownArchiveType;
@@ -138,22 +184,19 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
   out.comment = std::move(place.comment);
   if (out.entryCount > out.directorySize / central::kFixedSize) return rc::ArchiveError;
 
-  out.failedAt = out.directoryOffset;
-  std::string dir(static_cast<std::size_t>(out.directorySize), '\0');
-  if (!src.read(out.directoryOffset, dir.data(), dir.size())) return rc::ArchiveError;
-  const auto* b = reinterpret_cast<const std::uint8_t*>(dir.data());
-  std::size_t pos = 0;
-  out.records.resize(static_cast<std::size_t>(out.entryCount));
-  for (CdRecord& rec : out.records) {
-    out.failedAt = out.directoryOffset + pos;
-    if (dir.size() - pos < central::kFixedSize) return rc::ArchiveError;
-    const std::uint8_t* r = b + pos;
+  DirectoryWindow dir(src, out.directoryOffset, out.directorySize);
+  for (std::uint64_t i = 0; i < out.entryCount; ++i) {
+    out.failedAt = dir.offset();
+    if (!dir.Need(central::kFixedSize)) return rc::ArchiveError;
+    const std::uint8_t* r = dir.at();
     if (Le32(r) != zipsig::kCentralHeader) return rc::ArchiveError;
     const std::size_t nameLen = Le16(r + central::kNameLengthAt);
     const std::size_t extraLen = Le16(r + central::kExtraLengthAt);
     const std::size_t commentLen = Le16(r + central::kCommentLengthAt);
     const std::size_t total = central::kFixedSize + nameLen + extraLen + commentLen;
-    if (dir.size() - pos < total) return rc::ArchiveError;
+    if (!dir.Need(total)) return rc::ArchiveError;
+    r = dir.at();
+    CdRecord rec;
     rec.madeBy = Le16(r + central::kMadeByAt);
     rec.flags = Le16(r + central::kFlagsAt);
     rec.method = Le16(r + central::kMethodAt);
@@ -170,9 +213,21 @@ Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
                      rec.packedSize == kSaturated32, rec.localOffset == kSaturated32,
                      rec.diskStart == kSaturated16))
       return rc::ArchiveError;
-    pos += total;
+    dir.Skip(total);
+    if (const Result v = visit(rec); v != rc::Ok) return v;
   }
   return rc::Ok;
+}
+
+Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out) {
+  std::vector<CdRecord> records;
+  const Result r = ForEachCentralRecord(src, out, [&](CdRecord& rec) {
+    if (records.empty()) records.reserve(static_cast<std::size_t>(out.entryCount));
+    records.push_back(std::move(rec));
+    return rc::Ok;
+  });
+  out.records = std::move(records);
+  return r;
 }
 
 }  // namespace kx

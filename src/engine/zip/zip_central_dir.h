@@ -41,6 +41,7 @@
 //
 // Pure functions on the calling thread; results are engine result codes.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -107,5 +108,13 @@ Result ReadDirectoryPlace(const ByteSource& src, std::uint64_t endAt, DirectoryP
 // runs past the end, a count that cannot fit, a record that is cut short or
 // has a wrong signature.
 Result ReadCentralDirectory(const ByteSource& src, CentralDirectory& out);
+
+// The same reading, one record at a time in directory order, without keeping
+// the records (out.records stays empty): visit gets each one, and may move
+// its strings out; a result of visit other than rc::Ok ends the reading with
+// that result. A directory of a million entries is read through a window of a
+// few megabytes.
+Result ForEachCentralRecord(const ByteSource& src, CentralDirectory& out,
+                            const std::function<Result(CdRecord&)>& visit);
 
 }  // namespace kx

@@ -7,6 +7,7 @@
 // selects the entries the list shows, either way. When
 // no entry remains the archive becomes an empty archive (its end record
 // alone, comment kept), never a deleted file.
+#include "engine/io/vector_state.h"
 #include "engine/zip/zip_delete.h"
 
 #include <unordered_set>
@@ -102,6 +103,7 @@ Result DeleteThroughLibzip(UpdateSession& session, const EntrySelection& selecti
 
 Result DeleteEntries(KxZip& zip) {
   ClearCancel();
+  ClearUpperVectorState();
   const std::vector<std::string> requested = SplitFileSpec(zip.FileSpec);
   if (zip.ZipFile.empty()) return rc::FileNotFound;
   if (requested.empty()) return rc::NoFiles;

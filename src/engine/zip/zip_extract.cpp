@@ -2,15 +2,18 @@
 //
 // Both open the archive with the safety checks (overlapping or outlying
 // entry data and duplicate names refuse the whole archive before anything is
-// decompressed), pick the entries FileSpec names and read each one through
-// libzip, which checks the CRC (or the AES authentication code) at its end.
+// decompressed), pick the entries FileSpec names and read each one: plain
+// stored and deflated entries straight from the archive (entry_data.h, which
+// checks size and CRC), encrypted and other ones through libzip, which checks
+// the CRC (or the AES authentication code) at its end.
 //
 // Extraction writes only below the target folder:
 //   - the name written is the cleaned central-header name (CleanEntryName);
 //     refused names are skipped, stripped ones are extracted under the
 //     cleaned name, each with a message;
 //   - folders are opened one component at a time with O_NOFOLLOW
-//     (OpenFolderBelow), so no write passes through a symbolic link, also
+//     (OpenFolderBelow) and kept open for the entries that follow
+//     (FolderCache), so no write passes through a symbolic link, also
 //     not through one an earlier extraction left;
 //   - a file is written under a temporary name in its final folder and
 //     renamed to its real name only after its check passed; any failure
@@ -34,6 +37,10 @@
 #include "engine/zip/zip_extract.h"
 
 #include <algorithm>
+#include <chrono>
+#include <deque>
+#include <thread>
+#include <unordered_set>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -48,11 +55,15 @@
 #include <memory>
 
 #include "engine/io/file_io.h"
+#include "engine/io/folder_cache.h"
+#include "engine/io/vector_state.h"
 #include "engine/zip/zip_format.h"
 #include "engine/zip/aes_auth.h"
 #include "engine/cancel.h"
 #include "engine/functions/quick_options.h"
 #include "engine/io/replace_file.h"
+#include "engine/zip/entry_data.h"
+#include "engine/zip/entry_workers.h"
 #include "engine/zip/zip_archive_reader.h"
 
 namespace kx {
@@ -154,6 +165,7 @@ class ActionProgress {
     ev.ZipFile = zip_.ZipFile;
     ev.FileName = name_;
     zip_.Report(ev);
+    ClearUpperVectorState();  // the handler may have painted
   }
 
   KxZip& zip_;
@@ -219,64 +231,24 @@ class Inflater {
   char out_[64 * 1024];
 };
 
-// Deflated entries up to this size (both ways) are read whole and inflated
-// in one call by libdeflate, several times faster than zlib's stream; larger
-// ones stream through libzip, so memory stays bounded.
-constexpr std::uint64_t kWholeEntryLimit = 32u << 20;
-
-bool InflatesWhole(const ZipEntryRecord& e) {
-  return !e.info.encrypted && e.info.method == method::kDeflate && e.info.size <= kWholeEntryLimit &&
-         e.info.packedSize <= kWholeEntryLimit;
-}
-
-struct DecompressorDeleter {
-  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-};
-
-// The entry's compressed bytes read raw, inflated and checked against the
-// size and CRC of the directory here, since libzip's own check is bypassed.
-template <typename Deliver>
-Result InflateWhole(zip_t* za, const ZipEntryRecord& e, Deliver&& deliver) {
-  thread_local std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
-      libdeflate_alloc_decompressor());
-  thread_local std::vector<char> packed, plain;
-  if (!decompressor) return rc::OutOfMemory;
-  packed.resize(static_cast<std::size_t>(e.info.packedSize));
-  plain.resize(static_cast<std::size_t>(e.info.size));
-  zip_file_t* zf = zip_fopen_index(za, e.index, ZIP_FL_COMPRESSED);
-  if (!zf) return DataError(zip_get_error(za), false);
-  std::size_t got = 0;
-  zip_int64_t n = 0;
-  while (got < packed.size() && (n = zip_fread(zf, packed.data() + got, packed.size() - got)) > 0)
-    got += static_cast<std::size_t>(n);
-  const bool readFailed = n < 0;
-  zip_fclose(zf);
-  if (readFailed || got != packed.size()) return rc::CrcError;
-  std::size_t produced = 0;
-  const libdeflate_result r = libdeflate_deflate_decompress(decompressor.get(), packed.data(), packed.size(),
-                                                            plain.data(), plain.size(), &produced);
-  if (r != LIBDEFLATE_SUCCESS || produced != plain.size()) return rc::CrcError;
-  if (static_cast<std::uint32_t>(libdeflate_crc32(0, plain.data(), plain.size())) != e.info.crc) return rc::CrcError;
-  // Handed on in slices, so that progress and cancel keep their rhythm.
-  for (std::size_t at = 0; at < plain.size(); at += kReportEvery) {
-    const std::size_t n = std::min<std::size_t>(kReportEvery, plain.size() - at);
-    if (const Result d = deliver(plain.data() + at, n); d != rc::Ok) return d;
-  }
-  return rc::Ok;
-}
-
 // Reads one entry to its end, handing the bytes to sink (which returns a
 // result code); checks size, CRC or AES authentication on the way.
 template <typename Sink>
-Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password, ActionProgress& progress,
-                 std::vector<char>& buffer, Sink&& sink) {
+Result ReadEntry(const ZipArchiveReader& reader, const ZipEntryRecord& e, const std::string& password,
+                 ActionProgress& progress, std::vector<char>& buffer, Sink&& sink) {
   if (e.encryptionMethod == ZIP_EM_UNKNOWN) return rc::UnknownMethod;
-  if (InflatesWhole(e)) {
-    return InflateWhole(za, e, [&](const char* data, std::size_t n) -> Result {
-      if (const Result s = sink(data, n); s != rc::Ok) return s;
-      return progress.Advance(n) ? rc::Ok : rc::Cancelled;
-    });
+  if (ReadsDirectly(e)) {
+    std::atomic<std::uint64_t> done{0};
+    const std::atomic<bool> stop{false};
+    return ReadEntryData(
+        reader.source(), e,
+        [&](const char* data, std::size_t n) -> Result {
+          if (const Result s = sink(data, n); s != rc::Ok) return s;
+          return progress.Advance(n) ? rc::Ok : rc::Cancelled;
+        },
+        done, stop);
   }
+  zip_t* za = reader.handle();
   const bool traditional = e.encryptionMethod == ZIP_EM_TRAD_PKWARE;
   const bool aesNoCrc = IsAesWithoutCrc(e);
   const bool inflateOurselves = aesNoCrc && e.info.method == method::kDeflate;
@@ -324,38 +296,250 @@ Result ReadEntry(zip_t* za, const ZipEntryRecord& e, const std::string& password
 }
 
 // One pass of extraction or test over the chosen entries.
+//
+// With workers, the data of entries that can be read directly (entry_data.h)
+// is read, checked and written to a temporary file the worker makes, while
+// this thread goes ahead: it opens the folders of the entries that follow and
+// decides whether each is written.
+// It finishes the entries strictly in order, so the events of an entry (its
+// start, a stripped name, progress, its result) come out as they do one entry
+// at a time, and a file gets its final name only after its check passed. A
+// question waits until every entry before it is finished; so do links,
+// entries read through libzip (encrypted ones), and an entry whose path meets
+// a file still in flight.
 class EntryRunner {
  public:
-  EntryRunner(KxZip& zip, ZipArchiveReader& reader, std::int16_t operation, std::uint64_t totalBytes)
+  EntryRunner(KxZip& zip, ZipArchiveReader& reader, std::int16_t operation, std::uint64_t totalBytes,
+              EntryWorkers* workers)
       : zip_(zip), reader_(reader), operation_(operation), progress_(zip, operation, totalBytes),
-        buffer_(kBufferSize), random_(std::random_device{}()) {}
+        buffer_(kBufferSize), workers_(workers) {}
+
+  ~EntryRunner() { Abandon(); }
 
   Result Run(const std::vector<const ZipEntryRecord*>& chosen) {
     if (operation_ == action::Extract) {
       int err = 0;
-      root_ = OpenTargetFolder(zip_.TargetDir, true, err);
-      if (!root_.ok()) return err == ENOENT || err == ENOTDIR ? rc::PathNotFound : ResultFromErrno(err);
+      DirFd root = OpenTargetFolder(zip_.TargetDir, true, err);
+      if (!root.ok()) return err == ENOENT || err == ENOTDIR ? rc::PathNotFound : ResultFromErrno(err);
+      folders_ = std::make_unique<FolderCache>(std::move(root));
     }
     for (const ZipEntryRecord* e : chosen) {
-      if (!progress_.StartEntry(e->info.name)) return rc::Cancelled;
-      const Result r = operation_ == action::Extract ? Extract(*e) : Test(*e);
+      const Result r = GoesAhead(*e) ? Queue(*e) : InOrder(*e);
       if (EndsAction(r)) return r;
-      if (r != rc::Ok) Note(*e, r);
     }
+    if (const Result r = Drain(); EndsAction(r)) return r;
     SetFolderTimes();
     return firstProblem_;
   }
 
  private:
+  // An entry prepared ahead, waiting to be finished in order.
+  struct Pending {
+    const ZipEntryRecord* entry = nullptr;
+    bool started = false;            // its start event is out
+    bool asks = false;               // a question decides whether it is written
+    Result early = rc::Ok;           // its result when no data is written
+    std::size_t ticket = SIZE_MAX;   // its data work
+    bool writes = false;             // a worker writes its temporary file
+    std::shared_ptr<std::string> temp;  // that file's name, once the worker made it
+    FolderCache::Folder parent;
+    std::string leaf, shownPath;
+    std::time_t when = -1;
+  };
+
+  static constexpr std::size_t kMaxAhead = 32;  // temporary files open at once
+  static constexpr std::chrono::milliseconds kTick{20};
+
   void Note(const ZipEntryRecord& e, Result code) {
     progress_.Message(e.info.name, code);
     if (firstProblem_ == rc::Ok) firstProblem_ = code;
   }
 
+  bool GoesAhead(const ZipEntryRecord& e) const {
+    if (!workers_) return false;
+    if (e.info.isFolder) return true;  // no data to read
+    if (operation_ == action::Extract && !e.clean.usable()) return true;  // refused before any data
+    return !e.isSymlink && ReadsDirectly(e);
+  }
+
+  // One entry the plain way, after everything before it is finished.
+  Result InOrder(const ZipEntryRecord& e) {
+    if (const Result r = Drain(); EndsAction(r)) return r;
+    if (!progress_.StartEntry(e.info.name)) return rc::Cancelled;
+    const Result r = operation_ == action::Extract ? Extract(e) : Test(e);
+    if (EndsAction(r)) return r;
+    if (r != rc::Ok) Note(e, r);
+    return rc::Ok;
+  }
+
+  Result Queue(const ZipEntryRecord& e) {
+    Pending p;
+    p.entry = &e;
+    if (operation_ == action::Test) {
+      if (!e.info.isFolder) p.ticket = workers_->Submit(TestJob(e));
+    } else {
+      if (MeetsFileInFlight(e)) {
+        if (const Result r = Drain(); EndsAction(r)) return r;
+      }
+      p.early = Prepare(e, p);
+      if (p.asks) {
+        if (const Result r = Drain(); EndsAction(r)) return r;
+        if (!Start(p)) return rc::Cancelled;
+        bool replace = false;
+        if (const Result r = Ask(p.shownPath, replace); r != rc::Ok) return r;
+        if (replace) p.early = Dispatch(e, p);
+      }
+      if (p.writes) inFlight_.insert(p.shownPath);
+    }
+    ahead_.push_back(std::move(p));
+    while (ahead_.size() > kMaxAhead) {
+      if (const Result r = FinishFront(); EndsAction(r)) return r;
+    }
+    return rc::Ok;
+  }
+
+  // Extract's steps up to the data, for an entry that goes ahead: its result
+  // when nothing is to be written, else Dispatch's (or a question pending).
+  Result Prepare(const ZipEntryRecord& e, Pending& p) {
+    if (e.info.isFolder && e.clean.verdict == NameVerdict::Empty) return rc::Ok;
+    if (!e.clean.usable()) return rc::ArchiveError;
+    if (e.info.isFolder) return zip_.RestoreFolders ? MakeFolder(e) : rc::Ok;
+    std::vector<std::string_view> folders;
+    Place(e, folders, p.leaf, p.shownPath);
+    int err = 0;
+    p.parent = folders_->Open(folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
+    if (!p.parent) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
+    p.when = EntryTime(reader_.handle(), e);
+    bool replace = false;
+    if (const Result r = Decide(p.parent->get(), p.leaf, p.when, replace, p.asks); r != rc::Ok) return r;
+    return replace ? Dispatch(e, p) : rc::Ok;
+  }
+
+  // Hands the file to the workers: they create its temporary file (making
+  // the file is much of its cost), write, check and close it; this thread
+  // renames it when its turn comes. The worker holds the folder open.
+  Result Dispatch(const ZipEntryRecord& e, Pending& p) {
+    p.writes = true;
+    p.temp = std::make_shared<std::string>();
+    const ByteSource& src = reader_.source();
+    p.ticket = workers_->Submit([&src, &e, parent = p.parent, leaf = p.leaf, temp = p.temp, when = p.when](
+                                    std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
+      int fd = -1;
+      std::string name;
+      if (const Result r = CreateTemporary(e, parent->get(), leaf, name, fd); r != rc::Ok) return r;
+      *temp = std::move(name);  // ours from here on: removed unless it gets its final name
+      Result r = ReadEntryData(
+          src, e, [fd](const char* data, std::size_t n) { return ResultFromErrno(WriteAll(fd, data, n)); }, done, stop);
+      if (r == rc::Ok) SetFileTime(fd, when);
+      if (::close(fd) != 0 && r == rc::Ok) r = ResultFromErrno(errno);
+      return r;
+    });
+    return rc::Ok;
+  }
+
+  EntryWorkers::Job TestJob(const ZipEntryRecord& e) {
+    const ByteSource& src = reader_.source();
+    return [&src, &e](std::atomic<std::uint64_t>& done, const std::atomic<bool>& stop) {
+      return ReadEntryData(src, e, [](const char*, std::size_t) { return rc::Ok; }, done, stop);
+    };
+  }
+
+  // A file still in flight at the entry's own path or at a folder above it:
+  // the entry must wait until that file has its final name.
+  bool MeetsFileInFlight(const ZipEntryRecord& e) const {
+    if (inFlight_.empty() || !e.clean.usable()) return false;
+    const std::string& path = e.clean.path;
+    if (!zip_.RestoreFolders) {
+      const std::size_t slash = path.rfind('/');
+      return inFlight_.count(slash == std::string::npos ? path : path.substr(slash + 1)) > 0;
+    }
+    for (std::size_t end = path.size(); end != std::string::npos && end > 0; end = path.rfind('/', end - 1)) {
+      if (inFlight_.count(path.substr(0, end))) return true;
+    }
+    return false;
+  }
+
+  // Its start event, and the stripped name's message; false on a cancel.
+  bool Start(Pending& p) {
+    p.started = true;
+    if (!progress_.StartEntry(p.entry->info.name)) return false;
+    if (p.entry->clean.verdict == NameVerdict::Stripped && operation_ == action::Extract)
+      Note(*p.entry, rc::PartiallyDone);
+    return true;
+  }
+
+  // The workers' bytes since the last report go to the progress in the
+  // steps the events come in; a cancel seen there stops the workers, and
+  // nothing more is reported.
+  void ReportWorkerBytes() {
+    const std::uint64_t now = workers_->bytesDone();
+    while (!cancelSeen_) {
+      const std::uint64_t step = std::min<std::uint64_t>(now - reportedBytes_, kReportEvery);
+      reportedBytes_ += step;
+      if (!progress_.Advance(step)) {
+        cancelSeen_ = true;
+        workers_->Stop();
+      }
+      if (reportedBytes_ == now) break;
+    }
+  }
+
+  Result FinishFront() {
+    Pending p = std::move(ahead_.front());
+    ahead_.pop_front();
+    if (p.writes) inFlight_.erase(p.shownPath);
+    Result r = p.early;
+    if (!p.started && !Start(p)) r = rc::Cancelled;
+    if (p.ticket != SIZE_MAX) {
+      if (r == rc::Cancelled) workers_->Stop();
+      const Result data = workers_->Wait(p.ticket, kTick, [this] { ReportWorkerBytes(); });
+      ReportWorkerBytes();
+      if (r == rc::Ok) r = data;
+      if (r == rc::Ok && CancelRequested()) r = rc::Cancelled;
+    }
+    if (p.temp && !p.temp->empty()) {
+      const int folder = p.parent->get();
+      if (r == rc::Ok && ::renameat(folder, p.temp->c_str(), folder, p.leaf.c_str()) != 0) r = ResultFromErrno(errno);
+      if (r != rc::Ok) ::unlinkat(folder, p.temp->c_str(), 0);
+    }
+    if (EndsAction(r)) return r;
+    if (r != rc::Ok) Note(*p.entry, r);
+    return rc::Ok;
+  }
+
+  Result Drain() {
+    while (!ahead_.empty()) {
+      if (const Result r = FinishFront(); EndsAction(r)) return r;
+    }
+    return rc::Ok;
+  }
+
+  // After an action-ending result: the entries still ahead are dropped and
+  // their temporary files removed; none gets its final name.
+  void Abandon() {
+    if (ahead_.empty()) return;
+    workers_->Stop();
+    for (Pending& p : ahead_) {
+      if (p.ticket != SIZE_MAX) workers_->Wait(p.ticket, kTick, nullptr);
+      if (p.temp && !p.temp->empty()) ::unlinkat(p.parent->get(), p.temp->c_str(), 0);
+    }
+    ahead_.clear();
+    inFlight_.clear();
+  }
+
   Result Test(const ZipEntryRecord& e) {
     if (e.info.isFolder) return rc::Ok;
-    return ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
-                     [](const char*, std::size_t) { return rc::Ok; });
+    return ReadEntry(reader_, e, zip_.Password, progress_, buffer_, [](const char*, std::size_t) { return rc::Ok; });
+  }
+
+  // The folders below the target, the file name and the path as shown.
+  void Place(const ZipEntryRecord& e, std::vector<std::string_view>& folders, std::string& leaf,
+             std::string& shownPath) const {
+    folders = PathComponents(e.clean.path);
+    leaf.assign(folders.back());
+    folders.pop_back();
+    if (!zip_.RestoreFolders) folders.clear();
+    shownPath = zip_.RestoreFolders ? e.clean.path : leaf;
   }
 
   Result Extract(const ZipEntryRecord& e) {
@@ -364,22 +548,22 @@ class EntryRunner {
     if (!e.clean.usable()) return rc::ArchiveError;
     if (e.clean.verdict == NameVerdict::Stripped) Note(e, rc::PartiallyDone);
     if (e.info.isFolder) return zip_.RestoreFolders ? MakeFolder(e) : rc::Ok;
-    std::vector<std::string_view> folders = PathComponents(e.clean.path);
-    const std::string leaf(folders.back());
-    folders.pop_back();
-    if (!zip_.RestoreFolders) folders.clear();
-    const std::string shownPath = zip_.RestoreFolders ? e.clean.path : leaf;
+    std::vector<std::string_view> folders;
+    std::string leaf, shownPath;
+    Place(e, folders, leaf, shownPath);
 
     // Freshening never makes folders: a missing folder holds no file to freshen.
     int err = 0;
-    DirFd parent = OpenFolderBelow(root_.get(), folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
-    if (!parent.ok()) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
+    const FolderCache::Folder parent = folders_->Open(folders, zip_.extractChoice() != ExtractChoice::Freshen, err);
+    if (!parent) return zip_.extractChoice() == ExtractChoice::Freshen && err == ENOENT ? rc::Ok : BlockedOrFailed(err);
     const std::time_t when = EntryTime(reader_.handle(), e);
-    bool replace = false;
-    if (const Result r = Decide(parent.get(), leaf, shownPath, when, replace); r != rc::Ok) return r;
+    bool replace = false, ask = false;
+    if (const Result r = Decide(parent->get(), leaf, when, replace, ask); r != rc::Ok) return r;
+    if (ask) {
+      if (const Result r = Ask(shownPath, replace); r != rc::Ok) return r;
+    }
     if (!replace) return rc::Ok;
-    return e.isSymlink ? WriteLink(e, parent.get(), leaf, shownPath, when)
-                       : WriteFile(e, parent.get(), leaf, when);
+    return e.isSymlink ? WriteLink(e, parent->get(), leaf, shownPath, when) : WriteFile(e, parent->get(), leaf, when);
   }
 
   // ENOTDIR/ELOOP on the way: a file or a link sits where a folder should be.
@@ -391,17 +575,16 @@ class EntryRunner {
   Result MakeFolder(const ZipEntryRecord& e) {
     if (zip_.extractChoice() == ExtractChoice::Freshen) return rc::Ok;
     int err = 0;
-    DirFd dir = OpenFolderBelow(root_.get(), PathComponents(e.clean.path), true, err);
-    if (!dir.ok()) return BlockedOrFailed(err);
+    if (!folders_->Open(PathComponents(e.clean.path), true, err)) return BlockedOrFailed(err);
     folderTimes_.emplace_back(e.clean.path, EntryTime(reader_.handle(), e));
     return rc::Ok;
   }
 
   // Whether the entry is written (replace = true), by ExtractMode and
-  // OverwriteMode; rc::Cancelled when the user cancels at the question.
-  Result Decide(int parentFd, const std::string& leaf, const std::string& shownPath, std::time_t when,
-                bool& replace) {
+  // OverwriteMode; ask = true when the user is to decide (Ask).
+  Result Decide(int parentFd, const std::string& leaf, std::time_t when, bool& replace, bool& ask) {
     replace = false;
+    ask = false;
     struct stat st {};
     if (::fstatat(parentFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT) return ResultFromErrno(errno);
@@ -414,11 +597,13 @@ class EntryRunner {
     switch (zip_.overwrite()) {
       case Overwrite::Always: replace = true; return rc::Ok;
       case Overwrite::Never: return rc::Ok;
-      default: return Ask(shownPath, replace);
+      default: ask = true; return rc::Ok;
     }
   }
 
+  // rc::Cancelled when the user cancels at the question.
   Result Ask(const std::string& shownPath, bool& replace) {
+    replace = false;
     if (!zip_.Prompt) return rc::Ok;  // nobody to ask: keep the file
     PromptEvent ev;
     ev.Operation = operation_;
@@ -427,35 +612,47 @@ class EntryRunner {
     ev.FileName = zip_.TargetDir.empty() ? shownPath : zip_.TargetDir + "/" + shownPath;
     ev.Reply = reply::No;
     zip_.Prompt(ev);
+    ClearUpperVectorState();
     if (ev.Reply == reply::Cancel) return rc::Cancelled;
     replace = ev.Reply == reply::Yes;
     return rc::Ok;
   }
 
   // ".<name>.kxtmp-XXXXXX" in the file's own folder, so the final rename
-  // stays on one file system and a leftover is recognisably ours.
-  std::string TempName(const std::string& leaf) {
+  // stays on one file system and a leftover is recognisably ours. Any thread.
+  static std::string TempName(const std::string& leaf) {
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    thread_local std::mt19937 random(std::random_device{}());
     std::string name = "." + leaf.substr(0, kMaxTempStem) + ".kxtmp-";
-    for (int i = 0; i < 6; ++i) name += kDigits[random_() % (sizeof kDigits - 1)];
+    for (int i = 0; i < 6; ++i) name += kDigits[random() % (sizeof kDigits - 1)];
     return name;
   }
 
-  Result WriteFile(const ZipEntryRecord& e, int parentFd, const std::string& leaf, std::time_t when) {
-    std::string temp;
-    int fd = -1;
+  // Any thread: the workers make the temporary files of the entries ahead.
+  static Result CreateTemporary(const ZipEntryRecord& e, int parentFd, const std::string& leaf, std::string& temp,
+                                int& fd) {
+    fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
       temp = TempName(leaf);
       fd = ::openat(parentFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, FileMode(e));
       if (fd < 0 && errno != EEXIST) return ResultFromErrno(errno);
     }
-    if (fd < 0) return rc::AccessDenied;
-    Result r = ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
+    return fd < 0 ? rc::AccessDenied : rc::Ok;
+  }
+
+  static void SetFileTime(int fd, std::time_t when) {
+    if (when < 0) return;
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ::futimens(fd, times);
+  }
+
+  Result WriteFile(const ZipEntryRecord& e, int parentFd, const std::string& leaf, std::time_t when) {
+    std::string temp;
+    int fd = -1;
+    if (const Result r = CreateTemporary(e, parentFd, leaf, temp, fd); r != rc::Ok) return r;
+    Result r = ReadEntry(reader_, e, zip_.Password, progress_, buffer_,
                          [fd](const char* data, std::size_t n) { return ResultFromErrno(WriteAll(fd, data, n)); });
-    if (r == rc::Ok && when >= 0) {
-      const struct timespec times[2] = {{when, 0}, {when, 0}};
-      ::futimens(fd, times);
-    }
+    if (r == rc::Ok) SetFileTime(fd, when);
     if (::close(fd) != 0 && r == rc::Ok) r = ResultFromErrno(errno);
     if (r == rc::Ok && ::renameat(parentFd, temp.c_str(), parentFd, leaf.c_str()) != 0) r = ResultFromErrno(errno);
     if (r != rc::Ok) ::unlinkat(parentFd, temp.c_str(), 0);
@@ -466,7 +663,7 @@ class EntryRunner {
                    std::time_t when) {
     if (e.info.size > kMaxLinkTarget) return rc::ArchiveError;
     std::string target;
-    const Result r = ReadEntry(reader_.handle(), e, zip_.Password, progress_, buffer_,
+    const Result r = ReadEntry(reader_, e, zip_.Password, progress_, buffer_,
                                [&target](const char* data, std::size_t n) {
                                  target.append(data, n);
                                  return rc::Ok;
@@ -499,9 +696,9 @@ class EntryRunner {
     for (const auto& [path, when] : folderTimes_) {
       if (when < 0) continue;
       int err = 0;
-      DirFd dir = OpenFolderBelow(root_.get(), PathComponents(path), false, err);
+      const FolderCache::Folder dir = folders_->Open(PathComponents(path), false, err);
       const struct timespec times[2] = {{when, 0}, {when, 0}};
-      if (dir.ok()) ::futimens(dir.get(), times);
+      if (dir) ::futimens(dir->get(), times);
     }
   }
 
@@ -510,14 +707,19 @@ class EntryRunner {
   std::int16_t operation_;
   ActionProgress progress_;
   std::vector<char> buffer_;
-  std::mt19937 random_;
-  DirFd root_;
+  EntryWorkers* workers_;                 // none: every entry in order on this thread
+  std::unique_ptr<FolderCache> folders_;  // below the target folder, once it is open
+  std::deque<Pending> ahead_;
+  std::unordered_set<std::string> inFlight_;  // shown paths of the files ahead
+  std::uint64_t reportedBytes_ = 0;
+  bool cancelSeen_ = false;
   std::vector<std::pair<std::string, std::time_t>> folderTimes_;
   Result firstProblem_ = rc::Ok;
 };
 
 Result RunAction(KxZip& zip, std::int16_t operation) {
   ClearCancel();
+  ClearUpperVectorState();
   ZipArchiveReader reader;
   if (const Result r = reader.Open(zip, true); r != rc::Ok) {
     reader.ReportProblem(zip, operation, r);
@@ -532,7 +734,11 @@ Result RunAction(KxZip& zip, std::int16_t operation) {
     if (!e.info.isFolder) totalBytes += std::min<std::uint64_t>(e.info.size, UINT64_MAX - totalBytes);
   }
   if (chosen.empty()) return rc::NoFiles;
-  EntryRunner runner(zip, reader, operation, totalBytes);
+  // The workers outlive the runner, whose jobs refer to the reader and the entries.
+  const unsigned cores = std::thread::hardware_concurrency();
+  std::unique_ptr<EntryWorkers> workers;
+  if (cores > 1 && chosen.size() > 1) workers = std::make_unique<EntryWorkers>(std::min(cores, 4u));
+  EntryRunner runner(zip, reader, operation, totalBytes, workers.get());
   return runner.Run(chosen);
 }
 

@@ -7,6 +7,7 @@
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "engine/io/file_io.h"
 #include "engine/zip/zip_source_base.h"
@@ -158,40 +159,34 @@ class PooledEntry final : public ZipSourceBase {
   std::size_t pos_ = 0;
 };
 
-class StreamingFile final : public ZipSourceBase {
+class ChunkedEntry final : public ZipSourceBase {
  public:
-  StreamingFile(std::string path, std::time_t mtime, BytesCallback onBytes)
-      : ZipSourceBase(true), path_(std::move(path)), mtime_(mtime), onBytes_(std::move(onBytes)) {}
-  ~StreamingFile() override {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  ChunkedEntry(DeflatePool& pool, std::size_t firstTicket, std::size_t chunks, std::uint64_t size, std::time_t mtime,
+               BytesCallback onBytes)
+      : ZipSourceBase(true), pool_(pool), firstTicket_(firstTicket), chunks_(chunks), size_(size), mtime_(mtime),
+        onBytes_(std::move(onBytes)) {}
+  ~ChunkedEntry() override { ReleaseChunk(); }
   using ZipSourceBase::CreateSource;
 
  private:
   zip_int64_t Handle(void* data, zip_uint64_t len, zip_source_cmd_t cmd) override {
     switch (cmd) {
       case ZIP_SOURCE_OPEN:
-        if (fd_ < 0 && (fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC)) < 0) return Fail(ZIP_ER_OPEN, errno);
-        if (::lseek(fd_, 0, SEEK_SET) < 0) return Fail(ZIP_ER_SEEK, errno);
-        done_ = 0;
+        if (taken_ > 0) return Fail(ZIP_ER_INTERNAL, 0);  // read once only; the chunks are gone
         return 0;
-      case ZIP_SOURCE_READ: {
-        const ssize_t n = ReadSome(fd_, data, len);
-        if (n < 0) return Fail(ZIP_ER_READ, errno);
-        done_ += static_cast<std::uint64_t>(n);
-        if (onBytes_ && !onBytes_(done_)) return Fail(ZIP_ER_CANCELLED, 0);
-        return n;
-      }
-      case ZIP_SOURCE_CLOSE: return 0;
+      case ZIP_SOURCE_READ: return Read(data, len);
+      case ZIP_SOURCE_CLOSE: ReleaseChunk(); return 0;
       case ZIP_SOURCE_STAT: {
         zip_stat_t* st = StatArgs(data, len);
         if (!st) return -1;
-        struct stat fst {};
-        if (::stat(path_.c_str(), &fst) != 0) return Fail(ZIP_ER_READ, errno);
         st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD;
-        st->size = static_cast<zip_uint64_t>(fst.st_size);
+        st->size = size_;
         st->mtime = mtime_;
-        st->comp_method = ZIP_CM_STORE;
+        st->comp_method = ZIP_CM_DEFLATE;
+        if (taken_ == chunks_) {
+          st->valid |= ZIP_STAT_CRC;
+          st->crc = crc_;
+        }
         return sizeof(*st);
       }
       case ZIP_SOURCE_SUPPORTS: return ZIP_SOURCE_SUPPORTS_READABLE;
@@ -199,10 +194,43 @@ class StreamingFile final : public ZipSourceBase {
     }
   }
 
-  std::string path_;
+  zip_int64_t Read(void* data, zip_uint64_t len) {
+    while (pos_ == chunk_.data.size()) {
+      if (taken_ == chunks_) return 0;
+      ReleaseChunk();
+      chunk_ = pool_.Take(firstTicket_ + taken_++);
+      held_ = true;
+      pos_ = 0;
+      if (chunk_.error != 0) return Fail(ZIP_ER_READ, chunk_.error);
+      crc_ = static_cast<std::uint32_t>(crc32_combine(crc_, chunk_.crc, static_cast<z_off_t>(chunk_.size)));
+      done_ += chunk_.size;
+      if (onBytes_ && !onBytes_(done_)) return Fail(ZIP_ER_CANCELLED, 0);
+    }
+    const std::size_t n = std::min<std::size_t>(len, chunk_.data.size() - pos_);
+    std::memcpy(data, chunk_.data.data() + pos_, n);
+    pos_ += n;
+    return static_cast<zip_int64_t>(n);
+  }
+
+  void ReleaseChunk() {
+    if (!held_) return;
+    pool_.Release(chunk_.data.size());
+    std::vector<std::uint8_t>().swap(chunk_.data);
+    pos_ = 0;
+    held_ = false;
+  }
+
+  DeflatePool& pool_;
+  std::size_t firstTicket_;
+  std::size_t chunks_;
+  std::uint64_t size_;
   std::time_t mtime_;
   BytesCallback onBytes_;
-  int fd_ = -1;
+  DeflatedFile chunk_;
+  bool held_ = false;
+  std::size_t taken_ = 0;
+  std::size_t pos_ = 0;
+  std::uint32_t crc_ = 0;
   std::uint64_t done_ = 0;
 };
 
@@ -219,9 +247,9 @@ zip_source_t* MakeZipSource(const ByteSource& src, zip_error_t* error) {
   return source;
 }
 
-zip_source_t* MakeStreamingFileSource(zip_t* archive, const std::string& path, std::time_t mtime,
-                                      BytesCallback onBytes) {
-  auto* state = new StreamingFile(path, mtime, std::move(onBytes));
+zip_source_t* MakeChunkedEntrySource(zip_t* archive, DeflatePool& pool, std::size_t firstTicket, std::size_t chunks,
+                                     std::uint64_t size, std::time_t mtime, BytesCallback onBytes) {
+  auto* state = new ChunkedEntry(pool, firstTicket, chunks, size, mtime, std::move(onBytes));
   zip_source_t* src = state->CreateSource(archive);
   if (!src) delete state;
   return src;

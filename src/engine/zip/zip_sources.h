@@ -1,6 +1,6 @@
 #pragma once
 // Our libzip sources, all on ZipSourceBase: reading any ByteSource, and the
-// two kinds of new entry the add action writes.
+// two kinds of new entry the add action writes (whole and in chunks).
 //
 // The libzip source of one new entry whose data the DeflatePool compresses.
 // Its STAT reports the deflate method with sizes and CRC, so libzip copies the
@@ -45,13 +45,17 @@ struct PooledEntryIndex {
 zip_source_t* MakePooledEntrySource(zip_t* archive, DeflatePool& pool, std::size_t ticket, std::time_t mtime,
                                     PooledEntryIndex*& index);
 
-// The source of one big file, streamed in blocks (libzip compresses it with
-// zlib on the way). After each block it calls `onBytes` with the bytes read so
-// far; a false answer cancels: READ fails with ZIP_ER_CANCELLED. libzip owns
-// the source; the callback's target must outlive zip_close. The file is opened
-// at OPEN; failures give ZIP_ER_OPEN or ZIP_ER_READ with the errno.
+// The source of one large file that the pool compresses in chunks (tickets
+// firstTicket .. firstTicket + chunks - 1, in order): READ hands on the chunks'
+// open streams one after another, which together are the file's deflate
+// stream. Its first STAT reports the deflate method and the size, without a
+// CRC; libzip asks again once the data is written, and that STAT has the CRC.
+// After each chunk it calls `onBytes` with the plain bytes done so far; a
+// false answer cancels: READ fails with ZIP_ER_CANCELLED. A chunk the pool
+// could not read fails READ with ZIP_ER_READ and its errno. libzip owns the
+// source; the pool and the callback's target must outlive zip_close.
 using BytesCallback = std::function<bool(std::uint64_t bytesDone)>;
-zip_source_t* MakeStreamingFileSource(zip_t* archive, const std::string& path, std::time_t mtime,
-                                      BytesCallback onBytes);
+zip_source_t* MakeChunkedEntrySource(zip_t* archive, DeflatePool& pool, std::size_t firstTicket, std::size_t chunks,
+                                     std::uint64_t size, std::time_t mtime, BytesCallback onBytes);
 
 }  // namespace kx

@@ -250,13 +250,13 @@ TEST(ZipAdd, PasswordEncryptsWithAesThat7zzOpens) {
   EXPECT_NE(run.output.find(Text(20000)), std::string::npos);
 }
 
-// Four small files compressed ahead by the pool, then one big one streamed:
+// Four small files compressed ahead by the pool, then one big one in chunks:
 // a cancel halfway through the big one leaves no archive; events name every
 // entry, come within the big one, never pull the bar back and end at 100.
-TEST(ZipAdd, ProgressCancelAndALargeStreamedFile) {
+TEST(ZipAdd, ProgressCancelAndALargeFileInChunks) {
   TempDir dir;
   for (int i = 0; i < 4; ++i) WriteFile(dir / ("f" + std::to_string(i) + ".txt"), Text(1000 + i * 50000));
-  const std::string big = Text(70u << 20, 5);  // above the whole-file limit: streamed
+  const std::string big = Text(70u << 20, 5);  // above the whole-file limit: in chunks
   WriteFile(dir / "f4.txt", big);
   kx::KxZip zip;
   kxwt::Aim(zip, dir / "p.zip", (dir / "*.txt").string());
