@@ -27,6 +27,7 @@ kx="$build/bin/kx_bench_tool"
 prog="$build/bin/kravix"
 win="$build/bin/window_work_tool"
 mkdir -p "$cache"
+bench_dir=$(cd "$(dirname "$0")" && pwd)
 cd "$cache"
 
 # make_mixed FOLDER COUNT BLOCKS: COUNT files of BLOCKS x (0.5 MB text + 0.5 MB random).
@@ -276,4 +277,7 @@ echo; echo "== listing benchmarks"
 
 rm -rf "$trash"
 echo; echo "goals met: $goals_met, not met: $goals_missed"
+
+echo; echo "== kxpack and the DOS packers"
+"$bench_dir/dos_formats.sh" "$build" || echo "FAILED: bench/dos_formats.sh"
 exit 0
