@@ -14,6 +14,7 @@
 // Ownership: the object owns its threads and jobs; the destructor stops and
 // joins them. Submit, Wait and Stop on the action's thread only.
 #include <atomic>
+#include <cstdint>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -56,6 +57,8 @@ class EntryWorkers {
   std::deque<Slot> slots_;        // by ticket, from firstTicket_ on
   std::size_t firstTicket_ = 0;
   std::size_t nextToRun_ = 0;     // ticket
+  std::size_t waitingFor_ = SIZE_MAX;  // the ticket Wait sleeps on, the only one whose end wakes it
+  unsigned idle_ = 0;             // workers waiting for a job
   bool quitting_ = false;
   std::atomic<bool> stop_{false};
   std::atomic<std::uint64_t> done_{0};
