@@ -31,4 +31,17 @@ DateTime FromDosDateTime(std::uint16_t dosDate, std::uint16_t dosTime) {
   return dt;
 }
 
+std::time_t ToLocalTime(const DateTime& dt) {
+  if (dt.year == 0) return -1;
+  std::tm tm{};
+  tm.tm_year = dt.year - 1900;
+  tm.tm_mon = dt.month - 1;
+  tm.tm_mday = dt.day;
+  tm.tm_hour = dt.hour;
+  tm.tm_min = dt.minute;
+  tm.tm_sec = dt.second;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
 }  // namespace kx

@@ -2,6 +2,7 @@
 // One archive entry as every directory reader of the engine reports it, and
 // the directory of a whole archive. Plain values, no ownership tricks.
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,9 @@ std::string FormatTime(const DateTime& dt);
 
 // Decodes an MS-DOS packed date and time (as ZIP, ARJ, LHA level 0/1 and ZOO store them).
 DateTime FromDosDateTime(std::uint16_t dosDate, std::uint16_t dosTime);
+
+// A stored local date and time as seconds since 1970 (the system decides
+// about daylight saving time); -1 for "no valid date".
+std::time_t ToLocalTime(const DateTime& dt);
 
 }  // namespace kx

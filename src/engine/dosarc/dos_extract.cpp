@@ -20,19 +20,6 @@ constexpr std::size_t kMaxTempStem = 200;
 constexpr mode_t kFileMode = 0666;  // less the umask
 constexpr mode_t kReadOnlyMode = 0444;
 
-std::time_t ToTime(const DateTime& d) {
-  if (d.year == 0) return -1;
-  std::tm tm{};
-  tm.tm_year = d.year - 1900;
-  tm.tm_mon = d.month - 1;
-  tm.tm_mday = d.day;
-  tm.tm_hour = d.hour;
-  tm.tm_min = d.minute;
-  tm.tm_sec = d.second;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
-}
-
 Problem FromStatus(codec::Status s) {
   switch (s) {
     case codec::Status::Ok: return Problem::None;
@@ -112,7 +99,7 @@ class Extractor {
       Fail(r, err);
       return;
     }
-    folderTimes_.emplace_back(path, ToTime(item.entry.modified));
+    folderTimes_.emplace_back(path, ToLocalTime(item.entry.modified));
   }
 
   // ".<name>.kxtmp-XXXXXX" beside the final file, so the rename stays on one
@@ -147,7 +134,7 @@ class Extractor {
     });
     r.err = writeErr;
     if (r.problem == Problem::None) {
-      if (const std::time_t when = ToTime(item.entry.modified); when >= 0) {
+      if (const std::time_t when = ToLocalTime(item.entry.modified); when >= 0) {
         const struct timespec times[2] = {{when, 0}, {when, 0}};
         ::futimens(fd, times);
       }

@@ -109,17 +109,7 @@ std::time_t EntryTime(zip_t* za, const ZipEntryRecord& e) {
   const zip_uint8_t* ut = zip_file_extra_field_get_by_id(za, e.index, extra::kExtendedTimestamp, 0, &len, ZIP_FL_CENTRAL);
   if (ut && len >= timestamp::kSize && (ut[0] & timestamp::kHasMtime))
     return static_cast<std::time_t>(static_cast<std::int32_t>(Le32(ut + 1)));
-  const DateTime& d = e.info.modified;
-  if (d.year == 0) return -1;
-  std::tm tm{};
-  tm.tm_year = d.year - 1900;
-  tm.tm_mon = d.month - 1;
-  tm.tm_mday = d.day;
-  tm.tm_hour = d.hour;
-  tm.tm_min = d.minute;
-  tm.tm_sec = d.second;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
+  return ToLocalTime(e.info.modified);
 }
 
 mode_t FileMode(const ZipEntryRecord& e) {
